@@ -1,0 +1,20 @@
+// orvconvert: inspect, upgrade and convert legacy run files from the shell.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    CLI::App app{"orvconvert - inspect, upgrade and convert legacy run files", "orvconvert"};
+    app.set_version_flag("--version", std::string("orvconvert ") + ORV_VERSION);
+    app.require_subcommand(0, 1);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int rc = app.exit(e);
+        return rc == 0 ? 0 : 2;
+    }
+    if (app.get_subcommands().empty()) {
+        std::cout << app.help();
+    }
+    return 0;
+}

@@ -1,0 +1,146 @@
+#include "common/Conversions.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "common/ComError.h"
+
+namespace orv {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Validates the decimal grammar and rewrites it into the C locale form that
+// std::from_chars reads. Returns nothing for a text that is not a number.
+std::optional<std::string> ToCanonical(std::string_view text, std::string_view sep) {
+    std::size_t i = 0, n = text.size();
+    while (i < n && IsBlank(text[i])) ++i;
+    while (n > i && IsBlank(text[n - 1])) --n;
+    std::string out;
+    out.reserve(n - i + 1);
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-') out.push_back('-');
+        ++i;
+    }
+    std::size_t digits = 0;
+    bool point = false;
+    while (i < n) {
+        if (IsDigit(text[i])) {
+            out.push_back(text[i++]);
+            ++digits;
+        } else if (!point && !sep.empty() && text.substr(i, sep.size()) == sep) {
+            out.push_back('.');
+            i += sep.size();
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return std::nullopt;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        out.push_back('e');
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-')) out.push_back(text[i++]);
+        std::size_t expDigits = 0;
+        while (i < n && IsDigit(text[i])) {
+            out.push_back(text[i++]);
+            ++expDigits;
+        }
+        if (expDigits == 0) return std::nullopt;
+    }
+    if (i != n) return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+double TextToDouble(std::string_view text, std::string_view decimalSeparator) {
+    auto canonical = ToCanonical(text, decimalSeparator);
+    if (!canonical) throw ComError::TypeMismatch();
+    double value = 0;
+    const char* first = canonical->data();
+    const char* last = first + canonical->size();
+    auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        // Underflow to zero is fine; only a magnitude too large is an overflow.
+        const auto e = canonical->find('e');
+        if (e != std::string::npos && (*canonical)[e + 1] != '-') throw ComError::Overflow();
+        return 0.0;
+    }
+    if (ec != std::errc() || ptr != last) throw ComError::TypeMismatch();
+    return value;
+}
+
+bool IsNumericText(std::string_view text, std::string_view decimalSeparator) {
+    return ToCanonical(text, decimalSeparator).has_value();
+}
+
+std::int32_t DoubleToLong(double value) {
+    if (std::isnan(value)) throw ComError::Overflow();
+    const double rounded = std::nearbyint(value);  // default rounding mode: half to even
+    if (rounded < static_cast<double>(std::numeric_limits<std::int32_t>::min()) ||
+        rounded > static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+        throw ComError::Overflow();
+    return static_cast<std::int32_t>(rounded);
+}
+
+std::int32_t TextToLong(std::string_view text, std::string_view decimalSeparator) {
+    return DoubleToLong(TextToDouble(text, decimalSeparator));
+}
+
+bool TextToBool(std::string_view text, std::string_view decimalSeparator) {
+    auto lower = [](std::string_view t) {
+        std::string s(t);
+        for (auto& c : s)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return s;
+    };
+    const std::string l = lower(TrimSpaces(text));
+    if (l == "true") return true;
+    if (l == "false") return false;
+    return TextToDouble(text, decimalSeparator) != 0.0;
+}
+
+std::string DoubleToText(double value, std::string_view decimalSeparator) {
+    char buf[64];
+    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    std::string s(buf, ec == std::errc() ? ptr : buf);
+    std::string out;
+    out.reserve(s.size() + 2);
+    for (char c : s) {
+        if (c == '.') out += decimalSeparator;
+        else if (c == 'e') out += 'E';
+        else out += c;
+    }
+    return out;
+}
+
+std::string LongToText(std::int64_t value) { return std::to_string(value); }
+
+std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with) {
+    if (what.empty()) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t hit = text.find(what, pos);
+        if (hit == std::string_view::npos) break;
+        out.append(text, pos, hit - pos);
+        out.append(with);
+        pos = hit + what.size();
+    }
+    out.append(text, pos, std::string_view::npos);
+    return out;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && text[b] == ' ') ++b;
+    while (e > b && text[e - 1] == ' ') --e;
+    return text.substr(b, e - b);
+}
+
+}  // namespace orv

@@ -1,0 +1,44 @@
+// Conversions of text to numbers and Booleans with the platform's rules.
+// The decimal separator is a parameter so that callers decide which locale
+// applies; v2LocaleSettings supplies the user's.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace orv {
+
+// Reads a decimal number: optional blanks, sign, digits with at most one
+// decimal separator, optional exponent, optional blanks. "nan", "inf" and
+// hexadecimal forms are not numbers. Raises 13 for a non-number (and for an
+// empty text), 6 for a value outside the range of a Double.
+double TextToDouble(std::string_view text, std::string_view decimalSeparator);
+
+// True when TextToDouble would succeed.
+bool IsNumericText(std::string_view text, std::string_view decimalSeparator);
+
+// The platform's text-to-Long conversion: a number as above, rounded half to
+// even; 6 when outside 32 bits, 13 when not a number.
+std::int32_t TextToLong(std::string_view text, std::string_view decimalSeparator);
+
+// Rounds half to even into a Long; 6 when outside 32 bits.
+std::int32_t DoubleToLong(double value);
+
+// "True"/"False" in any letter case, or a number (non-zero is true); 13 otherwise.
+bool TextToBool(std::string_view text, std::string_view decimalSeparator);
+
+// Shortest text that reads back exactly, with the given decimal separator
+// ("1.5" or "1,5"); exponent form as "1E+20".
+std::string DoubleToText(double value, std::string_view decimalSeparator);
+
+// Decimal text of a Long, with a minus sign for negative values.
+std::string LongToText(std::int64_t value);
+
+// Plain all-occurrences replacement, left to right, in one pass.
+std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with);
+
+// Removes leading and trailing spaces (only spaces, as the platform's Trim does).
+std::string_view TrimSpaces(std::string_view text);
+
+}  // namespace orv
