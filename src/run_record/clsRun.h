@@ -92,6 +92,10 @@ public:
     // neither the Genes side effect nor the ErrorType check applies.
     void Novo();
 
+    // Parses a version-1 settings record ("#"-separated, 24 fields) into this
+    // record; false at the first field that fails, keeping what was stored.
+    Boolean ConvertValues(const String& Values);
+
 #define ORV_CLSRUN_ACCESSORS(Type, Name)              \
     const Type& Name() const noexcept { return Name##_; } \
     void Name(Type value) { Name##_ = std::move(value); }
@@ -160,6 +164,8 @@ private:
 #define ORV_CLSRUN_FIELD(Type, Name) Type Name##_{};
     ORV_CLSRUN_PLAIN_FIELDS(ORV_CLSRUN_FIELD)
 #undef ORV_CLSRUN_FIELD
+
+    friend struct Version1Settings;  // stores Genes and the linking code directly
 
     Long Genes_ = 0;
     Long LinkingCode_ = 0;
