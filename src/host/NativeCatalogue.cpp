@@ -28,6 +28,8 @@ const char* const kCatalogue = R"(<?xml version="1.0" encoding="UTF-8"?>
     <function name="Minimum" group="Comparison" key="Min2" arity="2" code="13" symbol="m">min(x0,x1)</function>
     <function name="Maximum" group="Comparison" key="Max2" arity="2" code="14" symbol="M">max(x0,x1)</function>
     <function name="Absolute value" group="Arithmetic" key="Abs" arity="1" code="15" symbol="A">abs(x0)</function>
+    <function name="Less than" group="Comparison" key="LT" arity="2" code="16" symbol="&lt;">(x0&lt;x1)</function>
+    <function name="Greater than" group="Comparison" key="GT" arity="2" code="17" symbol="&gt;">(x0&gt;x1)</function>
   </FFnatives>
 </Catalogue>
 )";
