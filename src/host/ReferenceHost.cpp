@@ -118,8 +118,8 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
     if (which != 1 && which != 2) throw InvalidArgument("data set " + LongToText(which));
     const std::string sep = SeparatorText(separator);
     const std::string text = ReadFileBytes(path);
-    std::string decimal = v2LocaleSettings::DecimalSeparator();
-    if (decimal.empty()) decimal = ".";
+    const std::string localeDecimal = v2LocaleSettings::DecimalSeparator();
+    const std::string_view decimal = localeDecimal.empty() ? std::string_view(".") : std::string_view(localeDecimal);
 
     std::vector<std::string> names;
     std::vector<double> values;
@@ -136,10 +136,14 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
         std::size_t field = 0;
         ForEachField(line, sep, [&](std::string_view f) {
             ++field;
-            if (!IsNumericText(f, decimal))
-                throw HostError(13, "Line " + std::to_string(number) + ", field " + std::to_string(field) + ": '" +
-                                        std::string(f) + "' is not a number");
-            values.push_back(TextToDouble(f, decimal));
+            try {
+                values.push_back(TextToDouble(f, decimal));
+            } catch (const ComError& e) {
+                if (e.Number() != err::kTypeMismatch) throw;
+                throw HostError(err::kTypeMismatch, "Line " + std::to_string(number) + ", field " +
+                                                        std::to_string(field) + ": '" + std::string(f) +
+                                                        "' is not a number");
+            }
         });
         rows.push_back(values.size());
     });
