@@ -1,5 +1,6 @@
 #include "common/Conversions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -134,6 +135,11 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
     }
     out.append(text, pos, std::string_view::npos);
     return out;
+}
+
+void ReplaceAllInPlace(std::string& text, char what, std::string_view with) {
+    if (with.size() == 1) std::replace(text.begin(), text.end(), what, with[0]);
+    else text = ReplaceAll(text, std::string_view(&what, 1), with);
 }
 
 std::string_view TrimSpaces(std::string_view text) {

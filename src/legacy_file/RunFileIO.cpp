@@ -1,5 +1,6 @@
 #include "legacy_file/RunFileIO.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -47,17 +48,20 @@ bool LineReader::Fill() {
 
 bool LineReader::AtEnd() { return !Fill(); }
 
-std::string LineReader::ReadLine() {
+std::string LineReader::ReadLine(std::size_t keep) {
     if (!Fill()) throw ComError::InputPastEndOfFile();
     std::string line;
+    const auto append = [&](std::size_t count) {
+        line.append(buffer_, pos_, std::min(count, keep - line.size()));
+    };
     while (Fill()) {
         const std::size_t cr = buffer_.find('\r', pos_);
         if (cr == std::string::npos) {
-            line.append(buffer_, pos_, std::string::npos);
+            append(buffer_.size() - pos_);
             pos_ = buffer_.size();
             continue;
         }
-        line.append(buffer_, pos_, cr - pos_);
+        append(cr - pos_);
         pos_ = cr + 1;
         // CR LF is one line end, also when the LF starts the next chunk.
         if (Fill() && buffer_[pos_] == '\n') ++pos_;

@@ -39,6 +39,9 @@ TEST(Version, AnswersFromTheFirstLines) {
     for (const auto& c : cases) {
         EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", c.bytes).string()), c.expected) << c.bytes;
     }
+    const std::string tail(100000, 'x');
+    EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", "<ORV>" + tail).string()), -1);
+    EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", "<ORV>\r\n<VERSION>2.0</VERSION>" + tail).string()), 3);
     EXPECT_EQ(clsFileParser().Version((dir.path() / "missing.kvr").string()), -2);
     EXPECT_EQ(clsFileParser().Version(dir.path().string()), -2);
     EXPECT_COM_ERROR(clsFileParser().Version(dir.Write("f.kvr", "<ORV>\r\n").string()), 62, "Input past end of file");
