@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
+#include <cstdlib>
 #include <sys/wait.h>
 
 #include "support/TestSupport.h"
@@ -17,23 +17,15 @@ struct Result {
     std::string out, err;
 };
 
+std::string Quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+
 // Runs orvconvert with the arguments (already quoted for the shell).
 Result Orvconvert(const std::string& args) {
     TempDir dir;
-    const auto errFile = dir.path() / "stderr";
-    const std::string command = std::string(ORV_CLI_BINARY) + " " + args + " 2>'" + errFile.string() + "'";
-    Result r{};
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p) return {-1, "", "popen failed"};
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
-    const int raw = ::pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.err = test::ReadAll(errFile);
-    return r;
+    const auto out = dir.path() / "out", err = dir.path() / "err";
+    const int raw = std::system((ORV_CLI_BINARY " " + args + " >" + Quoted(out) + " 2>" + Quoted(err)).c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::ReadAll(out), test::ReadAll(err)};
 }
-
-std::string Quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
 TEST(Record, PrintsEveryBundledExample) {
     const struct {

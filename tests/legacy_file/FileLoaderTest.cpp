@@ -13,10 +13,10 @@ using test::TempDir;
 // Test files are written with "\n" for readability and stored with CR LF.
 std::string Crlf(std::string_view text) { return ReplaceAll(text, "\n", "\r\n"); }
 
-std::string V2File(std::string_view runLines, std::string_view train = "1;2\n3;4\n", std::string_view test = "5;6\n") {
-    return Crlf(std::string("<ORV>\n<VERSION>2.0</VERSION>\n<NAME>demo</NAME>\n<RUN>\n<ATTR>\n") + std::string(runLines) +
-                "</RUN>\n<VALUES>\n\n<TRAIN>\n" + std::string(train) + "</TRAIN>\n<TEST>\n" + std::string(test) +
-                "</TEST>\n</VALUES>\n</ORV>\n");
+std::string V2File(std::string_view run, std::string_view train = "", std::string_view test = "",
+                   std::string_view header = "<ORV>\n<VERSION>2.0</VERSION>\n<NAME>demo</NAME>\n<RUN>\n") {
+    return Crlf(std::string(header) + "<ATTR>\n" + std::string(run) + "</RUN>\n<VALUES>\n\n<TRAIN>\n" +
+                std::string(train) + "</TRAIN>\n<TEST>\n" + std::string(test) + "</TEST>\n</VALUES>\n</ORV>\n");
 }
 
 TEST(Version, AnswersFromTheFirstLines) {
@@ -85,6 +85,8 @@ TEST(LoadFile, EnvelopeFailures) {
         {Crlf("<ORV>\n<ATTR>\n<GENERATIONS>5</GENERATIONS>\n"), 62, true},  // no <VALUES>
         {Crlf("<ORV>\n<ATTR>\n<VALUES>\n"), 62, true},                        // nothing after it
         {Crlf("<ORV>\n<ATTR>\n<GENERATIONS></GENERATIONS>\n<VALUES>\n\n"), 13, true},
+        {Crlf("<ORV>\n<ATTR>\n<SHOWINTERACTIVE>yes</SHOWINTERACTIVE>\n<VALUES>\n\n"), 13, true},
+        {Crlf("<ORV>\n<ATTR>\n<TESTRSQ>-1.#IND</TESTRSQ>\n<VALUES>\n\n"), 13, true},
         {Crlf("<ORV>\n<ATTR>\n<LFUNCTION>-</LFUNCTION>\n<VALUES>\n\n"), 1001, true},
         {Crlf("<ORV>\n<ATTR>\n<VALUES>\nshort\n"), 5, true},  // no room for the closing lines
     };
@@ -104,6 +106,7 @@ TEST(LoadFile, EnvelopeFailures) {
 
 TEST(LoadFile, ReadsTheRunAndTheValues) {
     TempDir dir;
+    // The last header NAME line is the key; one in the RUN block is an unknown tag.
     const auto path = dir.Write("run.kvr", V2File("<GENERATIONS>500</GENERATIONS>\n"
                                                   "<NAME>second > name</NAME>\n"
                                                   "<generations>7</generations>\n"
@@ -111,15 +114,16 @@ TEST(LoadFile, ReadsTheRunAndTheValues) {
                                                   "<UNKNOWN>1</UNKNOWN>\n"
                                                   "\n"
                                                   "<PRECISION>0,25</PRECISION>\n",
-                                                  "1,5;2\n3;4,5\n", ""))
+                                                  "1,5;2\n3;4,5\n", "",
+                                                  "<ORV>\n<NAME>first</NAME>\n<NAME>a>b<c</NAME>\n<RUN>\n"))
                           .string();
     clsFileParser parser;
     clsRun run;
     run.Cromossomas(42);
     run.ValidationValues("kept");
     ASSERT_TRUE(parser.LoadFile(path, run));
-    EXPECT_EQ(run.Key(), "demo");  // a NAME line after <ATTR> is a tag line, not the key
-    EXPECT_EQ(parser.RunName(), "demo");
+    EXPECT_EQ(run.Key(), "a>b");
+    EXPECT_EQ(parser.RunName(), "a>b");
     EXPECT_EQ(run.Geracoes(), 500);
     EXPECT_EQ(run.Cromossomas(), 42);
     EXPECT_EQ(run.Precision(), 0.25);
@@ -127,21 +131,6 @@ TEST(LoadFile, ReadsTheRunAndTheValues) {
     EXPECT_EQ(run.ValidationValues(), "kept");
     const std::string mark = v2LocaleSettings::DecimalSeparator();
     EXPECT_EQ(run.TrainValues(), ReplaceAll("1,5;2\r\n3;4,5", ",", mark));
-}
-
-TEST(LoadFile, HeaderNameLines) {
-    TempDir dir;
-    const auto load = [&](std::string_view header) {
-        clsRun run;
-        clsFileParser().LoadFile(dir.Write("f.kvr", Crlf(std::string(header) + "<ATTR>\n<VALUES>\n" +
-                                                         "\n<TRAIN>\n</TRAIN>\n<TEST>\n</TEST>\n</VALUES>\n</ORV>\n"))
-                                     .string(),
-                                 run);
-        return run.Key();
-    };
-    EXPECT_EQ(load("<ORV>\n<NAME>first</NAME>\n<NAME>second</NAME>\n"), "second");
-    EXPECT_EQ(load("<ORV>\n<NAME>a>b<c</NAME>\n"), "a>b");
-    EXPECT_EQ(load("<ORV>\n"), "");
 }
 
 }  // namespace
