@@ -1,8 +1,9 @@
 #include "legacy_file/RunFileIO.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
+
+#include <sys/stat.h>
 
 #include "common/ComError.h"
 
@@ -27,9 +28,11 @@ FileHandle Open(const std::string& path, const char* mode) {
 
 }  // namespace
 
+// The C library's calls take the path as the ANSI bytes it is, on every
+// platform; std::filesystem would reinterpret it on Windows.
 bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(std::filesystem::path(path), ec);
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 LineReader::LineReader(const std::string& path) : file_(Open(path, "rb").release()) {}
@@ -74,9 +77,8 @@ std::string ReadWholeFile(const std::string& path) {
     FileHandle f = Open(path, "rb");
     std::string bytes;
     char chunk[kChunk];
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec) bytes.reserve(static_cast<std::size_t>(size));
+    struct stat info {};
+    if (::fstat(fileno(f.get()), &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
     for (;;) {
         const std::size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
         bytes.append(chunk, n);
