@@ -31,6 +31,10 @@ public:
     // error 13 after the file was loaded.
     void Convert(const std::string& pRunFilePath, const std::shared_ptr<host::ITargetRun>& pRun);
 
+    // Steps 1 to 4 of Convert: the version probe with its public errors, then
+    // the loader (which upgrades a version-1.0 file). Answers the loaded record.
+    static clsRun LoadForConversion(const std::string& pRunFilePath);
+
     // The part of Convert after loading: function set, settings, data sets and
     // model of an already loaded record, in that order. Same errors as Convert.
     void TransferLoadedRun(const clsRun& run, const std::shared_ptr<host::ITargetRun>& pRun);
