@@ -28,8 +28,9 @@ std::int32_t DoubleToLong(double value);
 // "True"/"False" in any letter case, or a number (non-zero is true); 13 otherwise.
 bool TextToBool(std::string_view text, std::string_view decimalSeparator);
 
-// Shortest text that reads back exactly, with the given decimal separator
-// ("1.5" or "1,5"); exponent form as "1E+20".
+// The platform's general form: at most 15 significant digits, no grouping,
+// the given decimal separator ("1.5" or "1,5"); exponent form for very large
+// and very small magnitudes ("1E+20", "1E-05").
 std::string DoubleToText(double value, std::string_view decimalSeparator);
 
 // Decimal text of a Long, with a minus sign for negative values.
