@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "legacy_file/clsFileParser.h"
+#include "support/TestSupport.h"
+
+namespace orv {
+namespace {
+
+struct ImportCase {
+    const char* what;
+    std::string file;
+    bool namesLine;
+    Long separator;  // 0 space, 1 ";", 2 tab, 3 ","
+    bool accepted;
+    Long terminals;
+    Long count;           // checked when accepted
+    std::string text;     // the stored data text, when accepted
+    std::string names;    // FieldNames afterwards
+};
+
+const ImportCase kCases[] = {
+    {"one record", "1;2;3", false, 1, true, 2, 1, "1;2;3", ""},
+    {"names line", "x;y;z\r\n1;2;3\r\n4;5;6", true, 1, true, 2, 2, "1;2;3\r\n4;5;6", "x;y;z"},
+    {"non-numeric last field", "1 2 abc\r\n3 4 def\r\n", false, 0, true, 2, 2, "1 2 abc\r\n3 4 def\r\n", ""},
+    {"non-numeric terminal", "abc 2 3\r\n", false, 0, false, 2, 0, "", ""},
+    {"names line, then a non-numeric terminal", "a;b\r\n1;x;3\r\n", true, 1, false, 2, 0, "", "a;b"},
+    {"lines after the first empty line", "1;2\r\n3;4\r\n\r\n5;6\r\n", false, 1, true, 1, 2,
+     "1;2\r\n3;4\r\n\r\n5;6\r\n", ""},
+    {"runs of spaces", "  1    2  3\r\n 4   5 6  ", false, 0, true, 2, 2, "1 2 3\r\n4 5 6", ""},
+    // Three separators are one left-to-right pass away from two.
+    {"tripled separator", "1;;;2\r\n", false, 1, false, 2, 0, "", ""},
+    {"doubled separator", "1;;2\r\n", false, 1, true, 1, 1, "1;2\r\n", ""},
+    {"lone CR ends a line", "1\t2\r3\t4", false, 2, true, 1, 2, "1\t2\r3\t4", ""},
+    {"comma decimals, semicolon separator", "1,5;2,5", false, 1, true, 1, 1, "1.5;2.5", ""},
+    {"comma separator keeps its commas", "1,2\r\n", false, 3, true, 1, 1, "1,2\r\n", ""},
+    {"point decimals", "1.25 -2.5e1", false, 0, true, 1, 1, "1.25 -2.5e1", ""},
+};
+
+void PrintTo(const ImportCase& c, std::ostream* os) { *os << c.what; }
+
+class DataFileImport : public ::testing::TestWithParam<ImportCase> {};
+
+TEST_P(DataFileImport, CountsChecksAndStoresTheTrainingSet) {
+    const ImportCase& c = GetParam();
+    SCOPED_TRACE(c.what);
+    test::ScopedLocale locale(test::kPointLocale);
+    test::TempDir dir;
+    const auto path = dir.Write("data.txt", c.file).string();
+    clsRun run;
+    run.FieldNamesExistem(c.namesLine);
+    run.FieldNames("old names");
+    run.TrainValues("old values");
+    clsFileParser parser;
+    ASSERT_EQ(parser.OpenDataFile(path, 0, c.separator, run), c.accepted);
+    EXPECT_EQ(run.NumeroTerminais(), c.terminals);
+    EXPECT_EQ(run.FieldNames(), c.names);
+    if (!c.accepted) {
+        EXPECT_EQ(run.TrainValues(), "old values");
+        EXPECT_EQ(run.TrainPathFile(), "");
+        return;
+    }
+    EXPECT_EQ(parser.NumeroValoresFicheiro(), c.count);
+    EXPECT_EQ(run.NumeroResultadosExp(), c.count);
+    EXPECT_EQ(run.TrainingNumeroValoresFicheiro(), c.count);
+    EXPECT_EQ(run.TrainValues(), c.text);
+    EXPECT_EQ(run.TrainPathFile(), path);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DataFileImport, ::testing::ValuesIn(kCases),
+                         [](const auto& p) { return "Case" + std::to_string(p.index); });
+
+TEST(DataFileImportSets, ValidationSetLeavesFieldNamesAndTrainingAlone) {
+    test::TempDir dir;
+    const auto path = dir.Write("val.txt", "u v w\r\n1 2 3 4\r\n5 6 7 8\r\n").string();
+    clsRun run;
+    run.FieldNamesExistem(true);
+    run.FieldNames("kept");
+    run.NumeroResultadosExp(9);
+    run.TrainValues("train");
+    clsFileParser parser;
+    ASSERT_TRUE(parser.OpenDataFile(path, 1, 0, run));
+    EXPECT_EQ(run.FieldNames(), "kept");
+    EXPECT_EQ(run.NumeroTerminais(), 3);
+    EXPECT_EQ(run.NumeroResultadosValidar(), 2);
+    EXPECT_EQ(run.ValidationValues(), "1 2 3 4\r\n5 6 7 8\r\n");
+    EXPECT_EQ(run.ValPathFile(), path);
+    EXPECT_EQ(run.NumeroResultadosExp(), 9);
+    EXPECT_EQ(run.TrainValues(), "train");
+
+    // Reloading from the path the run names, with the run's separator.
+    run.ValidationValues("");
+    parser.OpenDataFileRun(1, run);
+    EXPECT_EQ(run.ValidationValues(), "1 2 3 4\r\n5 6 7 8\r\n");
+}
+
+TEST(DataFileImportSets, FileErrorsReachTheCaller) {
+    test::TempDir dir;
+    clsRun run;
+    run.FieldNamesExistem(true);
+    clsFileParser parser;
+    const auto namesOnly = dir.Write("names.txt", "x;y\r\n").string();
+    EXPECT_COM_ERROR(parser.OpenDataFile(namesOnly, 0, 1, run), err::kInputPastEndOfFile, nullptr);
+    EXPECT_COM_ERROR(parser.OpenDataFile((dir.path() / "missing.txt").string(), 0, 1, run), err::kFileNotFound,
+                     nullptr);
+    try {
+        parser.OpenDataFile(namesOnly, 0, 1, run);
+    } catch (const ComError& e) {
+        EXPECT_EQ(e.Source(), "clsFileParser::OpenDataFile");
+    }
+}
+
+}  // namespace
+}  // namespace orv
