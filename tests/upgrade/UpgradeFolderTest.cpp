@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -12,30 +8,31 @@
 #include "support/TestSupport.h"
 #include "upgrade/UpgradeFolder.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace orv::upgrade {
 namespace {
 
 namespace fs = std::filesystem;
 
-TEST(UpgradeFolder, ModuleFolderIsTheFolderOfThisProgram) {
-    EXPECT_EQ(fs::path(platform::ModuleFolder()), fs::canonical("/proc/self/exe").parent_path());
-}
-
 TEST(UpgradeFolder, UsesTheFirstChoiceOrFallsBackToTheUsersOwnFolder) {
     test::TempDir dir;
-    {
-        const auto folder = UpgradeFolder::Acquire(dir.path().string());
-        EXPECT_EQ(folder->Path(), dir.path().string());
-        EXPECT_EQ(folder->File("traintemp.tmp"), (dir.path() / "traintemp.tmp").string());
-    }
+    EXPECT_EQ(UpgradeFolder::Acquire(dir.path().string())->File("a.tmp"), (dir.path() / "a.tmp").string());
     const auto fallback = UpgradeFolder::Acquire((dir.path() / "missing").string());
     EXPECT_EQ(fallback->Path(), platform::UserTempFolder());
-    EXPECT_TRUE(fs::is_directory(fallback->Path()));
     EXPECT_EQ(fs::status(fallback->Path()).permissions() & (fs::perms::group_write | fs::perms::others_write),
               fs::perms::none);
 }
 
-// Another process must wait for the folder until this one lets it go.
+#ifndef _WIN32
+TEST(UpgradeFolder, ModuleFolderIsTheFolderOfThisProgram) {
+    EXPECT_EQ(fs::path(platform::ModuleFolder()), fs::canonical("/proc/self/exe").parent_path());
+}
+
+// Another process waits for the folder until this one lets it go.
 TEST(UpgradeFolder, LockKeepsOtherProcessesOut) {
     test::TempDir dir;
     const auto marker = dir.path() / "child-got-it";
@@ -43,8 +40,7 @@ TEST(UpgradeFolder, LockKeepsOtherProcessesOut) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        // The child's copy of the in-process gate is taken; only the file
-        // lock is tried here.
+        // Only the file lock: the child's copy of the in-process gate is taken.
         auto lock = platform::FileLock::Acquire(folder->File("_kvr_temp_tmp_28214855245.lock"));
         std::ofstream(marker) << "x";
         ::_exit(lock ? 0 : 1);
@@ -54,9 +50,9 @@ TEST(UpgradeFolder, LockKeepsOtherProcessesOut) {
     folder.reset();
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_TRUE(fs::exists(marker));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && fs::exists(marker));
 }
+#endif
 
 }  // namespace
 }  // namespace orv::upgrade
