@@ -48,22 +48,29 @@ constexpr ColumnTag kColumnTags[] = {
     {"<ValVarDep>", true, 10},
 };
 
+// All lines in one text, so that a long file costs its bytes and one offset
+// per line.
 struct LineTable {
-    std::vector<String> lines;
+    String text;
+    std::vector<std::size_t> ends;
     std::size_t room = kInitialRoom;  // entries past the last line read as empty
 
-    const String& operator[](std::size_t i) const {
-        static const String empty;
-        return i < lines.size() ? lines[i] : empty;
+    std::size_t size() const noexcept { return ends.size(); }
+    std::string_view operator[](std::size_t i) const {
+        if (i >= ends.size()) return {};
+        const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+        return std::string_view(text).substr(begin, ends[i] - begin);
     }
+    String Line(std::size_t i) const { return String((*this)[i]); }
 };
 
 LineTable ReadLineTable(const String& path) {
     LineTable table;
     runfile::LineReader in(path);
     while (!in.AtEnd()) {
-        if (table.lines.size() == table.room) table.room += kRoomGrowth;
-        table.lines.push_back(in.ReadLine());
+        if (table.size() == table.room) table.room += kRoomGrowth;
+        table.text += in.ReadLine();
+        table.ends.push_back(table.text.size());
     }
     return table;
 }
@@ -79,18 +86,18 @@ std::size_t TableRows(Long count, const LineTable& table) {
 
 void WalkDataSection(const LineTable& table, const clsRun& run, Version1Tables& tables) {
     if (table.room <= kFirstDataLine + kUnwalkedTail) return;
-    const std::size_t last = std::min(table.room - 1 - kUnwalkedTail, table.lines.size());
+    const std::size_t last = std::min(table.room - 1 - kUnwalkedTail, table.size());
     String tag;
     Long row = 0;
     for (std::size_t i = kFirstDataLine; i <= last; ++i) {
         if (!table[i].empty() && table[i].front() == '<') {
-            tag = table[i];
+            tag = table.Line(i);
             row = 0;
             ++i;  // the value lines start right after the tag
         }
         const Long limit = tag.find("<Val") != String::npos ? run.NumeroResultadosValidar() : run.NumeroResultadosExp();
         if (!table[i].empty() && row < limit) {
-            StoreVersion1Value(tables, tag, row, table[i]);
+            StoreVersion1Value(tables, tag, row, table.Line(i));
             ++row;
         }
     }
@@ -185,33 +192,35 @@ String clsFileParser::ConvertOldRun(const String& Path, clsRun& theRun) {
         if (Path.empty())
             throw ComError(91, "clsFileParser::ConvertOldRun", "Object variable or With block variable not set");
 
-        const LineTable lines = ReadLineTable(Path);
+        LineTable lines = ReadLineTable(Path);
         if (lines[0] != "<Zolvane><ORV 1.00>" && lines[0] != "<Zolvane><ORVae 1.00>")
             throw ComError(2001, "frmMain::OpenRun", "This file is invalid or was saved with a newer version of ORV.");
 
         clsRun run;
         run.PathFile(FilePath_);
-        run.ConvertValues(lines[1]);
-        run.Key(lines[2]);
-        run.Karva(RenameVersion1Symbols(lines[5]));
-        run.BestFitnessRun(ReadNumber(lines[6]));
-        run.MaxFitnessRun(ReadNumber(lines[7]));
-        run.rsQuareRun(ReadNumber(lines[8]));
-        run.BestFitnessVal(ReadNumber(lines[9]));
-        run.MaxFitnessVal(ReadNumber(lines[10]));
-        run.RsquareVal(ReadNumber(lines[11]));
-        run.TrainPathFile(lines[12]);
-        run.ValPathFile(lines[13]);
+        run.ConvertValues(lines.Line(1));
+        run.Key(lines.Line(2));
+        run.Karva(RenameVersion1Symbols(lines.Line(5)));
+        run.BestFitnessRun(ReadNumber(lines.Line(6)));
+        run.MaxFitnessRun(ReadNumber(lines.Line(7)));
+        run.rsQuareRun(ReadNumber(lines.Line(8)));
+        run.BestFitnessVal(ReadNumber(lines.Line(9)));
+        run.MaxFitnessVal(ReadNumber(lines.Line(10)));
+        run.RsquareVal(ReadNumber(lines.Line(11)));
+        run.TrainPathFile(lines.Line(12));
+        run.ValPathFile(lines.Line(13));
 
         Version1Tables tables;
         tables.Training.assign(TableRows(run.NumeroResultadosExp(), lines), Version1Row{});
         tables.Validation.assign(TableRows(run.NumeroResultadosValidar(), lines), Version1Row{});
         WalkDataSection(lines, run, tables);
+        lines = LineTable{};  // the file's text is not needed past this point
 
         TempFiles cleanup;
         const String trainTemp = folder->File(kTrainTemp);
         cleanup.Add(trainTemp);
         ImportTable(*this, trainTemp, tables.Training, run.NumeroResultadosExp(), 0, run);
+        std::vector<Version1Row>().swap(tables.Training);
         if (run.NumeroResultadosValidar() >= 1) {
             const String valTemp = folder->File(kValTemp);
             cleanup.Add(valTemp);
