@@ -75,9 +75,12 @@ LineTable ReadLineTable(const String& path) {
     return table;
 }
 
-// No column can be filled beyond the room of the line table, so a count
-// above it asks for rows that only the count itself claims: refuse it
-// rather than build tables and files of that size from a small file.
+// No column can be filled beyond the room of the line table (30001 entries,
+// or the file's line count rounded up by steps of 10000), so a count above
+// it asks for rows that only the count itself claims. Refuse it with
+// "Out of memory" rather than build tables and data files of that size from
+// a small file: this keeps an upgrade's memory and disk use in proportion to
+// the file.
 std::size_t TableRows(Long count, const LineTable& table) {
     if (count < 1) return 1;
     if (static_cast<std::size_t>(count) > table.room) throw ComError::OutOfMemory();
