@@ -169,6 +169,11 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
     return out;
 }
 
+void ReplaceAllInPlace(std::string& text, char what, std::string_view with) {
+    if (with.size() == 1) std::replace(text.begin(), text.end(), what, with[0]);
+    else text = ReplaceAll(text, std::string_view(&what, 1), with);
+}
+
 std::string_view TrimSpaces(std::string_view text) {
     std::size_t b = 0, e = text.size();
     while (b < e && text[b] == ' ') ++b;

@@ -39,6 +39,10 @@ std::string LongToText(std::int64_t value);
 // Plain all-occurrences replacement, left to right, in one pass.
 std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with);
 
+// ReplaceAll of one character, rewriting text in place when the replacement
+// is one character too (no second copy of a large data text).
+void ReplaceAllInPlace(std::string& text, char what, std::string_view with);
+
 // Removes leading and trailing spaces (only spaces, as the platform's Trim does).
 std::string_view TrimSpaces(std::string_view text);
 

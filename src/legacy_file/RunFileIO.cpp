@@ -1,7 +1,9 @@
 #include "legacy_file/RunFileIO.h"
 
-#include <filesystem>
+#include <algorithm>
 #include <memory>
+
+#include <sys/stat.h>
 
 #include "common/ComError.h"
 
@@ -26,9 +28,11 @@ FileHandle Open(const std::string& path, const char* mode) {
 
 }  // namespace
 
+// The C library's calls take the path as the ANSI bytes it is, on every
+// platform; std::filesystem would reinterpret it on Windows.
 bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(std::filesystem::path(path), ec);
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 LineReader::LineReader(const std::string& path) : file_(Open(path, "rb").release()) {}
@@ -47,17 +51,20 @@ bool LineReader::Fill() {
 
 bool LineReader::AtEnd() { return !Fill(); }
 
-std::string LineReader::ReadLine() {
+std::string LineReader::ReadLine(std::size_t keep) {
     if (!Fill()) throw ComError::InputPastEndOfFile();
     std::string line;
+    const auto append = [&](std::size_t count) {
+        line.append(buffer_, pos_, std::min(count, keep - line.size()));
+    };
     while (Fill()) {
         const std::size_t cr = buffer_.find('\r', pos_);
         if (cr == std::string::npos) {
-            line.append(buffer_, pos_, std::string::npos);
+            append(buffer_.size() - pos_);
             pos_ = buffer_.size();
             continue;
         }
-        line.append(buffer_, pos_, cr - pos_);
+        append(cr - pos_);
         pos_ = cr + 1;
         // CR LF is one line end, also when the LF starts the next chunk.
         if (Fill() && buffer_[pos_] == '\n') ++pos_;
@@ -70,9 +77,8 @@ std::string ReadWholeFile(const std::string& path) {
     FileHandle f = Open(path, "rb");
     std::string bytes;
     char chunk[kChunk];
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec) bytes.reserve(static_cast<std::size_t>(size));
+    struct stat info {};
+    if (::fstat(fileno(f.get()), &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
     for (;;) {
         const std::size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
         bytes.append(chunk, n);

@@ -27,8 +27,9 @@ public:
 
     // True when no byte remains.
     bool AtEnd();
-    // The next line without its end; raises 62 when no byte remains.
-    std::string ReadLine();
+    // The next line without its end, of which at most `keep` bytes are kept
+    // (the rest is skipped); raises 62 when no byte remains.
+    std::string ReadLine(std::size_t keep = std::string::npos);
 
 private:
     bool Fill();
