@@ -29,7 +29,7 @@ void IgnoringErrors(F&& step) noexcept {
     }
 }
 
-void DeleteFile(const std::string& path) {
+void RemoveDataFile(const std::string& path) {
     std::error_code ec;
     if (!std::filesystem::remove(path, ec) && ec) throw ComError::FileNotFound();
 }
@@ -175,7 +175,7 @@ void V2Adapter::TransferDataSets(const clsRun& run, host::ITargetRun& target) {
 
     // From here on a failing step is skipped and the next one runs: the test
     // set is optional to the host.
-    IgnoringErrors([&] { DeleteFile(file); });
+    IgnoringErrors([&] { RemoveDataFile(file); });
     if (run.ValidationValues().empty()) return;
     IgnoringErrors([&] {
         SetRunValue("data#UseTestSet", SettingValue{std::int16_t{1}, 3}, target);
@@ -193,7 +193,7 @@ void V2Adapter::TransferDataSets(const clsRun& run, host::ITargetRun& target) {
     });
     IgnoringErrors([&] { sep = V3Helpers::V3SeparatorCode(run.Separador()); });
     IgnoringErrors([&] { target.GetDataSet(2)->LoadFromFile(file, sep, names, 2); });
-    IgnoringErrors([&] { DeleteFile(file); });
+    IgnoringErrors([&] { RemoveDataFile(file); });
 }
 
 void V2Adapter::TransferModel(const clsRun& run, const std::shared_ptr<host::ITargetRun>& target) {
