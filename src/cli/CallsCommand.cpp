@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
-#include <memory>
 
 #include "adapter/V2Adapter.h"
 #include "cli/Commands.h"
@@ -12,28 +11,31 @@
 
 namespace orv::cli {
 
-void AddCallsCommand(CLI::App& app) {
-    auto file = std::make_shared<std::string>();
-    CLI::App* cmd = app.add_subcommand("calls", "Print every call a conversion makes on the host, as JSON lines");
-    cmd->add_option("FILE", *file, "Run file (.kvr)")->required();
-    cmd->callback([file] {
-        refhost::ReferenceHost host;
-        refhost::CallLog log;
-        refhost::RecordingFactory factory(host, log);
-        auto run = host.CreateRun();
-        const auto print = [&] {
-            for (const auto& call : log.calls) std::cout << call.dump() << '\n';
-            std::cout.flush();
-        };
-        try {
-            Guarded([&] { V2Adapter(factory).Convert(*file, refhost::RecordingRun(run, log)); });
-        } catch (const ComError& e) {
-            // The calls up to the failure are the interesting part.
-            print();
-            FailWith(*file, e);
-        }
+namespace {
+
+void PrintCalls(const FileOptions& opts) {
+    refhost::ReferenceHost host;
+    refhost::CallLog log(opts.encoding);
+    refhost::RecordingFactory factory(host, log);
+    auto run = host.CreateRun();
+    const auto print = [&] {
+        for (const auto& call : log.calls) std::cout << call.dump() << '\n';
+        std::cout.flush();
+    };
+    try {
+        Guarded([&] { V2Adapter(factory).Convert(opts.file, refhost::RecordingRun(run, log)); });
+    } catch (const ComError& e) {
+        // The calls up to the failure are the interesting part.
         print();
-    });
+        FailWith(opts.file, e);
+    }
+    print();
+}
+
+}  // namespace
+
+void AddCallsCommand(CLI::App& app) {
+    AddFileCommand(app, "calls", "Print every call a conversion makes on the host, as JSON lines", PrintCalls);
 }
 
 }  // namespace orv::cli

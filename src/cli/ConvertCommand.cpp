@@ -17,11 +17,11 @@
 namespace orv::cli {
 namespace {
 
-refhost::Json ConvertToJson(const std::string& file) {
+refhost::Json ConvertToJson(const std::string& file, const refhost::ToUtf8& toUtf8) {
     refhost::ReferenceHost host;
     auto run = host.CreateRun();
     V2Adapter(host).Convert(file, run);
-    return refhost::RunJson(*run);
+    return refhost::RunJson(*run, toUtf8);
 }
 
 void WriteJson(const refhost::Json& json, const std::string& out) {
@@ -63,18 +63,21 @@ void AddConvertCommand(CLI::App& app) {
         std::vector<std::string> files;
         std::string out;
         std::string outDir;
+        std::string encoding = "windows-1252";
     };
     auto opts = std::make_shared<Options>();
     CLI::App* cmd = app.add_subcommand("convert", "Convert run files into the reference host and write the runs as JSON");
     cmd->add_option("FILE", opts->files, "Run files (.kvr)")->required();
     auto* out = cmd->add_option("-o,--output", opts->out, "JSON file to write (one FILE only; default: stdout)");
     cmd->add_option("--out-dir", opts->outDir, "Folder for one FILE.json per FILE")->excludes(out);
+    AddEncodingOption(*cmd, opts->encoding);
     cmd->callback([opts] {
         if (opts->files.size() > 1 && opts->outDir.empty())
             throw CLI::ValidationError("--out-dir", "several files need --out-dir");
+        const refhost::ToUtf8 toUtf8(opts->encoding);
         if (opts->outDir.empty()) {
             const std::string& file = opts->files.front();
-            ReportingErrorsFor(file, [&] { WriteJson(ConvertToJson(file), opts->out); });
+            ReportingErrorsFor(file, [&] { WriteJson(ConvertToJson(file, toUtf8), opts->out); });
             return;
         }
         std::error_code ec;
@@ -88,7 +91,7 @@ void AddConvertCommand(CLI::App& app) {
                 Guarded([&] {
                     const auto target = std::filesystem::path(opts->outDir) /
                                         std::filesystem::path(file).filename().replace_extension(".json");
-                    WriteJson(ConvertToJson(file), target.string());
+                    WriteJson(ConvertToJson(file, toUtf8), target.string());
                 });
             } catch (const ComError& e) {
                 progress.Clear();

@@ -3,11 +3,10 @@
 
 #include <iostream>
 #include <map>
-#include <memory>
 #include <sstream>
 
 #include "cli/Commands.h"
-#include "cli/Encoding.h"
+#include "host/Encoding.h"
 #include "cli/ErrorLine.h"
 #include "cli/LoadAsConvert.h"
 #include "common/Conversions.h"
@@ -57,7 +56,7 @@ std::vector<std::string> FieldNameList(const std::string& text, const std::strin
     return names;
 }
 
-void PrintInfo(const std::string& file, const ToUtf8& utf8) {
+void PrintInfo(const std::string& file, const refhost::ToUtf8& utf8) {
     const double version = clsFileParser().Version(file);
     const clsRun run = LoadAsConvert(file);
     auto line = [](const char* label, const std::string& value) {
@@ -90,11 +89,8 @@ void PrintInfo(const std::string& file, const ToUtf8& utf8) {
 }  // namespace
 
 void AddInfoCommand(CLI::App& app) {
-    auto file = std::make_shared<std::string>();
-    CLI::App* cmd = app.add_subcommand("info", "Print a summary of a run file and its best model");
-    cmd->add_option("FILE", *file, "Run file (.kvr)")->required();
-    cmd->callback([file] {
-        ReportingErrorsFor(*file, [&] { PrintInfo(*file, ToUtf8("windows-1252")); });
+    AddFileCommand(app, "info", "Print a summary of a run file and its best model", [](const FileOptions& opts) {
+        ReportingErrorsFor(opts.file, [&] { PrintInfo(opts.file, refhost::ToUtf8(opts.encoding)); });
     });
 }
 

@@ -8,7 +8,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 struct Converter {
-    const ToUtf8& toUtf8;
+    const refhost::ToUtf8& toUtf8;
     Json operator()(const String& v) const { return toUtf8(v); }
     Json operator()(Long v) const { return v; }
     Json operator()(Double v) const { return v; }
@@ -29,7 +29,7 @@ Json OrNull(const Converter& convert, Getter&& get) {
 
 }  // namespace
 
-Json RecordToJson(const clsRun& run, const ToUtf8& toUtf8) {
+Json RecordToJson(const clsRun& run, const refhost::ToUtf8& toUtf8) {
     const Converter convert{toUtf8};
     Json j = Json::object();
 #define ORV_DUMP_FIELD(Type, Name) j[#Name] = convert(run.Name());

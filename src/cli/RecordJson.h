@@ -4,12 +4,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/Encoding.h"
+#include "host/Encoding.h"
 #include "run_record/clsRun.h"
 
 namespace orv::cli {
 
 // Texts pass through toUtf8. A derived property whose getter raises is null.
-nlohmann::ordered_json RecordToJson(const clsRun& run, const ToUtf8& toUtf8);
+nlohmann::ordered_json RecordToJson(const clsRun& run, const refhost::ToUtf8& toUtf8);
 
 }  // namespace orv::cli

@@ -8,18 +8,16 @@
 #include <string>
 
 #include "adapter/HostInterfaces.h"
+#include "host/Encoding.h"
 #include "host/ReferenceHost.h"
 
 namespace orv::refhost {
 
 using Json = nlohmann::ordered_json;
 
-// Windows-1252 bytes to UTF-8 (undefined bytes map to U+FFFD).
-std::string AnsiToUtf8(const std::string& ansi);
-
 // Adds "type", "vt" ("I4", "I2", "R8" or "BSTR") and "value" to object.
-void AddSettingValue(Json& object, const host::SettingValue& value);
-Json EntryJson(const host::FunctionEntry& entry);
-Json RunJson(const Run& run);
+void AddSettingValue(Json& object, const host::SettingValue& value, const ToUtf8& toUtf8);
+Json EntryJson(const host::FunctionEntry& entry, const ToUtf8& toUtf8);
+Json RunJson(const Run& run, const ToUtf8& toUtf8);
 
 }  // namespace orv::refhost

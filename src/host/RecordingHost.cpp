@@ -19,16 +19,26 @@ auto Record(CallLog& log, Json call, F&& forward) {
         if (log.beforeForward) log.beforeForward(log.calls[index]);
         return forward(log.calls[index]);
     } catch (const ComError& e) {
-        log.calls[index]["error"] = Json{{"number", e.Number()}, {"description", AnsiToUtf8(e.Description())}};
+        log.calls[index]["error"] = Json{{"number", e.Number()}, {"description", log.toUtf8(e.Description())}};
         throw;
     }
 }
 
 Json Call(const char* name) { return Json{{"call", name}}; }
 
-Json ValueCall(const char* name, const host::SettingValue& value) {
+// A forwarding step that also logs its plain (number or boolean) result.
+template <class F>
+auto WithResult(F forward) {
+    return [forward](Json& j) {
+        auto result = forward();
+        j["result"] = result;
+        return result;
+    };
+}
+
+Json ValueCall(const char* name, const host::SettingValue& value, const ToUtf8& toUtf8) {
     Json j = Call(name);
-    AddSettingValue(j, value);
+    AddSettingValue(j, value, toUtf8);
     return j;
 }
 
@@ -66,11 +76,8 @@ public:
         Record(log_, Json{{"call", "SetAsync"}, {"async", async}}, [&](Json&) { inner_->SetAsync(async); });
     }
     bool LoadXml(const std::string& text) override {
-        return Record(log_, Json{{"call", "LoadXml"}, {"text", AnsiToUtf8(text)}}, [&](Json& j) {
-            const bool ok = inner_->LoadXml(text);
-            j["result"] = ok;
-            return ok;
-        });
+        return Record(log_, Json{{"call", "LoadXml"}, {"text", log_.toUtf8(text)}},
+                      WithResult([&] { return inner_->LoadXml(text); }));
     }
 };
 
@@ -84,25 +91,22 @@ public:
         });
     }
     bool Contains(const std::string& key) override {
-        return Record(log_, Json{{"call", "Contains"}, {"key", AnsiToUtf8(key)}}, [&](Json& j) {
-            const bool r = inner_->Contains(key);
-            j["result"] = r;
-            return r;
-        });
+        return Record(log_, Json{{"call", "Contains"}, {"key", log_.toUtf8(key)}},
+                      WithResult([&] { return inner_->Contains(key); }));
     }
     host::FunctionEntry GetEntry(const std::string& key) override {
-        return Record(log_, Json{{"call", "GetEntry"}, {"key", AnsiToUtf8(key)}}, [&](Json& j) {
+        return Record(log_, Json{{"call", "GetEntry"}, {"key", log_.toUtf8(key)}}, [&](Json& j) {
             auto e = inner_->GetEntry(key);
-            j["result"] = EntryJson(e);
+            j["result"] = EntryJson(e, log_.toUtf8);
             return e;
         });
     }
     void AddEntry(host::FunctionEntry& entry, std::int32_t zero) override {
-        Record(log_, Json{{"call", "AddEntry"}, {"entry", EntryJson(entry)}, {"zero", zero}},
+        Record(log_, Json{{"call", "AddEntry"}, {"entry", EntryJson(entry, log_.toUtf8)}, {"zero", zero}},
                [&](Json&) { inner_->AddEntry(entry, zero); });
     }
     void UpdateEntry(host::FunctionEntry& entry) override {
-        Record(log_, Json{{"call", "UpdateEntry"}, {"entry", EntryJson(entry)}},
+        Record(log_, Json{{"call", "UpdateEntry"}, {"entry", EntryJson(entry, log_.toUtf8)}},
                [&](Json&) { inner_->UpdateEntry(entry); });
     }
 };
@@ -114,7 +118,7 @@ public:
         Record(log_, Call("Open"), [&](Json&) { inner_->Open(); });
     }
     std::shared_ptr<host::IXmlNode> GetSection(const std::string& name) override {
-        return Record(log_, Json{{"call", "GetSection"}, {"name", AnsiToUtf8(name)}},
+        return Record(log_, Json{{"call", "GetSection"}, {"name", log_.toUtf8(name)}},
                       [&](Json&) { return inner_->GetSection(name); });
     }
 };
@@ -123,9 +127,9 @@ class RecTempWriter : public Wrapper<host::ITempFileWriter> {
 public:
     using Wrapper::Wrapper;
     std::string WriteTempFile(const std::string& text) override {
-        return Record(log_, Json{{"call", "WriteTempFile"}, {"text", AnsiToUtf8(text)}}, [&](Json& j) {
+        return Record(log_, Json{{"call", "WriteTempFile"}, {"text", log_.toUtf8(text)}}, [&](Json& j) {
             auto path = inner_->WriteTempFile(text);
-            j["result"] = AnsiToUtf8(path);
+            j["result"] = log_.toUtf8(path);
             return path;
         });
     }
@@ -135,19 +139,16 @@ class RecSettings : public Wrapper<host::IRunSettings> {
 public:
     using Wrapper::Wrapper;
     void PutValue(const host::SettingValue& value) override {
-        Record(log_, ValueCall("PutValue", value), [&](Json&) { inner_->PutValue(value); });
+        Record(log_, ValueCall("PutValue", value, log_.toUtf8), [&](Json&) { inner_->PutValue(value); });
     }
     void PutKeyedValue(const host::KeyPair& key, const host::SettingValue& value) override {
-        Json j = Json{{"call", "PutKeyedValue"}, {"section", AnsiToUtf8(key.section)}, {"name", AnsiToUtf8(key.name)}};
-        AddSettingValue(j, value);
+        Json j = Json{{"call", "PutKeyedValue"}, {"section", log_.toUtf8(key.section)}, {"name", log_.toUtf8(key.name)}};
+        AddSettingValue(j, value, log_.toUtf8);
         Record(log_, std::move(j), [&](Json&) { inner_->PutKeyedValue(key, value); });
     }
     bool CheckKey(const std::string& key) override {
-        return Record(log_, Json{{"call", "CheckKey"}, {"key", AnsiToUtf8(key)}}, [&](Json& j) {
-            const bool r = inner_->CheckKey(key);
-            j["result"] = r;
-            return r;
-        });
+        return Record(log_, Json{{"call", "CheckKey"}, {"key", log_.toUtf8(key)}},
+                      WithResult([&] { return inner_->CheckKey(key); }));
     }
 };
 
@@ -156,17 +157,17 @@ public:
     using Wrapper::Wrapper;
     void LoadFromFile(const std::string& path, std::int32_t separator, bool fieldNames, std::int32_t which) override {
         Json j{{"call", "LoadFromFile"},
-               {"path", AnsiToUtf8(path)},
+               {"path", log_.toUtf8(path)},
                {"separator", separator},
                {"fieldNames", fieldNames},
                {"which", which},
-               {"text", AnsiToUtf8(FileText(path))}};
+               {"text", log_.toUtf8(FileText(path))}};
         Record(log_, std::move(j), [&](Json&) { inner_->LoadFromFile(path, separator, fieldNames, which); });
     }
     std::string SeparatorText(std::int32_t separator) override {
         return Record(log_, Json{{"call", "SeparatorText"}, {"separator", separator}}, [&](Json& j) {
             auto text = inner_->SeparatorText(separator);
-            j["result"] = AnsiToUtf8(text);
+            j["result"] = log_.toUtf8(text);
             return text;
         });
     }
@@ -178,11 +179,7 @@ class RecModel : public Wrapper<host::IModel> {
 public:
     using Wrapper::Wrapper;
     std::int32_t GetNumber() override {
-        return Record(log_, Call("GetNumber"), [&](Json& j) {
-            const auto n = inner_->GetNumber();
-            j["result"] = n;
-            return n;
-        });
+        return Record(log_, Call("GetNumber"), WithResult([&] { return inner_->GetNumber(); }));
     }
     void SetFlagB(std::int32_t v) override { Set("SetFlagB", v, [&] { inner_->SetFlagB(v); }); }
     void SetFlagA(std::int32_t v) override { Set("SetFlagA", v, [&] { inner_->SetFlagA(v); }); }
@@ -211,7 +208,7 @@ public:
         Record(log_, Json{{"call", "SelectModel"}, {"number", number}}, [&](Json&) { inner_->SelectModel(number); });
     }
     void AddModel(const std::shared_ptr<host::IModel>& model, const std::string& name) override {
-        Record(log_, Json{{"call", "AddModel"}, {"name", AnsiToUtf8(name)}},
+        Record(log_, Json{{"call", "AddModel"}, {"name", log_.toUtf8(name)}},
                [&](Json&) { inner_->AddModel(Unwrap<RecModel>(model), name); });
     }
 };
@@ -228,14 +225,14 @@ public:
                       [&](Json&) { return std::make_shared<RecSettings>(inner_->GetSettings(), log_); });
     }
     void SetKey(const std::string& key) override {
-        Record(log_, Json{{"call", "SetKey"}, {"key", AnsiToUtf8(key)}}, [&](Json&) { inner_->SetKey(key); });
+        Record(log_, Json{{"call", "SetKey"}, {"key", log_.toUtf8(key)}}, [&](Json&) { inner_->SetKey(key); });
     }
     void SetAuthor(const std::string& author) override {
-        Record(log_, Json{{"call", "SetAuthor"}, {"author", AnsiToUtf8(author)}},
+        Record(log_, Json{{"call", "SetAuthor"}, {"author", log_.toUtf8(author)}},
                [&](Json&) { inner_->SetAuthor(author); });
     }
     void SetComments(const std::string& comments) override {
-        Record(log_, Json{{"call", "SetComments"}, {"comments", AnsiToUtf8(comments)}},
+        Record(log_, Json{{"call", "SetComments"}, {"comments", log_.toUtf8(comments)}},
                [&](Json&) { inner_->SetComments(comments); });
     }
     void SetFunctionSet(const std::shared_ptr<host::IFunctionSetObject>& set) override {

@@ -16,6 +16,10 @@ namespace orv::refhost {
 
 class CallLog {
 public:
+    // Texts in the log are converted from the run file's code page.
+    explicit CallLog(const std::string& encoding = "windows-1252") : toUtf8(encoding) {}
+
+    ToUtf8 toUtf8;
     // Each logged call: {"call": NAME, arguments..., "result": ...}; a call
     // that raised also carries "error": {"number", "description"}.
     std::deque<Json> calls;  // a deque: entries stay put while later calls are added

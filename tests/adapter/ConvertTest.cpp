@@ -59,7 +59,7 @@ Json ConvertExample(const std::filesystem::path& file) {
     auto run = host.CreateRun();
     V2Adapter(host).Convert(file.string(), run);
     EXPECT_TRUE(std::filesystem::is_empty(host.TempPath())) << "no data file is left behind";
-    return refhost::RunJson(*run);
+    return refhost::RunJson(*run, refhost::ToUtf8("windows-1252"));
 }
 
 TEST(Convert, BundledExamplesArriveWholeInEitherLocale) {

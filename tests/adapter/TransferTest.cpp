@@ -67,7 +67,7 @@ protected:
     Json Setting(const std::string& key) const {
         Json j;
         const auto* v = run->Settings().Find(key);
-        if (v) refhost::AddSettingValue(j, *v);
+        if (v) refhost::AddSettingValue(j, *v, log.toUtf8);
         return j;
     }
 
@@ -171,7 +171,7 @@ TEST_F(Transfer, MapsCodesToVersion3Values) {
         auto plain = h.CreateRun();
         V2Adapter(h).TransferLoadedRun(r, plain);
         Json j;
-        refhost::AddSettingValue(j, *plain->Settings().Find(c.key));
+        refhost::AddSettingValue(j, *plain->Settings().Find(c.key), log.toUtf8);
         EXPECT_EQ(j["value"], c.value);
     }
 }

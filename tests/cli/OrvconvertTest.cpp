@@ -94,7 +94,8 @@ TEST(Upgrade, SavesALoadableVersionTwoFile) {
 }
 
 TEST(Usage, BadArgumentsGiveStatusTwo) {
-    for (const char* args : {"record", "frobnicate x", "record --encoding no-such-code-page x.kvr", "upgrade x.kvr"}) {
+    for (const char* args : {"record", "frobnicate x", "record --encoding no-such-code-page x.kvr",
+                             "convert --encoding no-such-code-page x.kvr", "upgrade x.kvr"}) {
         EXPECT_EQ(Orvconvert(args).status, 2) << args;
     }
     EXPECT_EQ(Orvconvert("--version").status, 0);
@@ -136,6 +137,18 @@ TEST(Calls, FunctionSetThenSettingsThenDataThenModel) {
     EXPECT_EQ(loads[0]["text"].get<std::string>().rfind("flow;head;speed;efficiency\r\n12.5;18.2;1.45;0.612\r\n", 0), 0u);
     EXPECT_EQ(loads[1]["which"], 2);
     EXPECT_EQ(calls.back(), nlohmann::json::parse(R"({"call":"SelectModel","number":1})"));
+}
+
+TEST(Calls, TextsFollowTheEncodingAsked) {
+    const auto file = Quoted(test::ExamplesDir() / "regression.kvr");
+    const auto author = [](const std::string& out) {
+        for (const auto& c : JsonLines(out))
+            if (c["call"] == "SetAuthor") return c["author"].get<std::string>();
+        return std::string();
+    };
+    EXPECT_EQ(author(Orvconvert("calls " + file).out), "Jos\xc3\xa9 Martins <jmartins@hydro.example>");
+    EXPECT_EQ(author(Orvconvert("calls --encoding ISO-8859-7 " + file).out),
+              "Jos\xce\xb9 Martins <jmartins@hydro.example>");
 }
 
 TEST(Convert, OneJsonPerFileAndOnPastFailures) {

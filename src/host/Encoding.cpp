@@ -1,4 +1,4 @@
-#include "cli/Encoding.h"
+#include "host/Encoding.h"
 
 #include <iconv.h>
 
@@ -6,7 +6,7 @@
 
 #include "common/ComError.h"
 
-namespace orv::cli {
+namespace orv::refhost {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
@@ -49,4 +49,4 @@ std::string ToUtf8::operator()(std::string_view text) const {
     return out;
 }
 
-}  // namespace orv::cli
+}  // namespace orv::refhost

@@ -1,11 +1,11 @@
 // Texts of run files are bytes in the writer's code page; JSON and terminals
-// want UTF-8.
+// want UTF-8. One converter serves every JSON and terminal output.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace orv::cli {
+namespace orv::refhost {
 
 class ToUtf8 {
 public:
@@ -25,4 +25,4 @@ private:
 // True when the system can convert from that encoding.
 bool KnownEncoding(const std::string& encoding);
 
-}  // namespace orv::cli
+}  // namespace orv::refhost
