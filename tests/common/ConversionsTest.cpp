@@ -9,11 +9,7 @@
 namespace orv {
 namespace {
 
-struct DoubleCase {
-    const char* text;
-    const char* sep;
-    double expected;
-};
+struct DoubleCase { const char* text; const char* sep; double expected; };
 
 TEST(Conversions, ReadsDecimalNumbers) {
     const DoubleCase cases[] = {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "common/Conversions.h"
 #include "legacy_file/clsFileParser.h"
 #include "support/TestSupport.h"
@@ -10,35 +12,20 @@ namespace {
 
 using test::TempDir;
 
-// Test files are written with "\n" for readability and stored with CR LF.
-std::string Crlf(std::string_view text) { return ReplaceAll(text, "\n", "\r\n"); }
-
-std::string V2File(std::string_view run, std::string_view train = "", std::string_view test = "",
-                   std::string_view header = "<ORV>\n<VERSION>2.0</VERSION>\n<NAME>demo</NAME>\n<RUN>\n") {
-    return Crlf(std::string(header) + "<ATTR>\n" + std::string(run) + "</RUN>\n<VALUES>\n\n<TRAIN>\n" +
-                std::string(train) + "</TRAIN>\n<TEST>\n" + std::string(test) + "</TEST>\n</VALUES>\n</ORV>\n");
-}
+using test::Crlf;
+using test::V2File;
 
 TEST(Version, AnswersFromTheFirstLines) {
-    const struct {
-        const char* bytes;
-        double expected;
-    } cases[] = {
-        {"<ORV>\r\n<VERSION>2.0</VERSION>\r\n<NAME>x</NAME>\r\n", 2},
-        {"<ORV>\r<VERSION>2.0</VERSION>", 2},  // a lone CR ends a line
-        {"<ORV>\r\n<VERSION>1.0</VERSION>\r\n", 3},
-        {"<ORV>\r\n<VERSION>2.0</VERSION> \r\n", 3},
-        {"<ORV> \r\n<VERSION>2.0</VERSION>\r\n", -1},
-        {"<orv>\r\n<VERSION>2.0</VERSION>\r\n", -1},
+    const std::pair<const char*, double> cases[] = {
+        {"<ORV>\r\n<VERSION>2.0</VERSION>\r\n<NAME>x</NAME>\r\n", 2}, {"<ORV>\r<VERSION>2.0</VERSION>", 2},  // lone CR ends a line
+        {"<ORV>\r\n<VERSION>1.0</VERSION>\r\n", 3}, {"<ORV>\r\n<VERSION>2.0</VERSION> \r\n", 3},
+        {"<ORV> \r\n<VERSION>2.0</VERSION>\r\n", -1}, {"<orv>\r\n<VERSION>2.0</VERSION>\r\n", -1},
         {"<ORV>\n<VERSION>2.0</VERSION>\r\n", -1},  // a lone LF does not
-        {"<Zolvane><ORV 1.00>\r\nrest", 1},
-        {"<Zolvane><ORVae 1.00>", 1},
-        {"hello\r\n", -1},
+        {"<Zolvane><ORV 1.00>\r\nrest", 1}, {"<Zolvane><ORVae 1.00>", 1}, {"hello\r\n", -1},
     };
     TempDir dir;
-    for (const auto& c : cases) {
-        EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", c.bytes).string()), c.expected) << c.bytes;
-    }
+    for (const auto& [bytes, expected] : cases)
+        EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", bytes).string()), expected) << bytes;
     const std::string tail(100000, 'x');
     EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", "<ORV>" + tail).string()), -1);
     EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", "<ORV>\r\n<VERSION>2.0</VERSION>" + tail).string()), 3);
@@ -49,21 +36,12 @@ TEST(Version, AnswersFromTheFirstLines) {
 }
 
 TEST(SplitTagLine, TagUpToFirstCloseValueUpToNextOpen) {
-    const struct {
-        const char* line;
-        bool ok;
-        const char* tag;
-        const char* value;
-    } cases[] = {
-        {"<GENERATIONS>500</GENERATIONS>", true, "GENERATIONS", "500"},
-        {"<AUTHOR></AUTHOR>", true, "AUTHOR", ""},
-        {"<NAME>a>b</NAME>", true, "NAME", "a>b"},
-        {"<NAME>a<b</NAME>", true, "NAME", "a"},
-        {"  <NAME>x</NAME>", true, " <NAME", "x"},
-        {"<>v<", true, "", "v"},
+    const struct { const char *line; bool ok; const char *tag, *value; } cases[] = {
+        {"<GENERATIONS>500</GENERATIONS>", true, "GENERATIONS", "500"}, {"<AUTHOR></AUTHOR>", true, "AUTHOR", ""},
+        {"<NAME>a>b</NAME>", true, "NAME", "a>b"}, {"<NAME>a<b</NAME>", true, "NAME", "a"},
+        {"  <NAME>x</NAME>", true, " <NAME", "x"}, {"<>v<", true, "", "v"},
         {"<RUN>", false, "RUN", "old"},  // the tag is taken before the value fails
-        {">x<", false, "old", "old"},
-        {"no tag", false, "old", "old"},
+        {">x<", false, "old", "old"}, {"no tag", false, "old", "old"},
     };
     for (const auto& c : cases) {
         std::string tag = "old", value = "old";
@@ -74,28 +52,24 @@ TEST(SplitTagLine, TagUpToFirstCloseValueUpToNextOpen) {
 }
 
 TEST(LoadFile, EnvelopeFailures) {
-    const struct {
-        std::string bytes;
-        int number;
-        bool fileFoundAfter;
-    } cases[] = {
-        {Crlf("<ORV>\n<VERSION>2.0</VERSION>\n<NAME>x</NAME>\n<RUN>\n"), 20015, false},  // no <ATTR>
-        {Crlf("<ORV>\n<NAME>x</NAME>\n<ATTR>\n"), 20015, false},                         // nothing after it
-        {Crlf("<ORV>\n<NAME>broken\n<ATTR>\n<VALUES>\nx\n"), 20015, true},
-        {Crlf("<ORV>\n<ATTR>\n<GENERATIONS>5</GENERATIONS>\n"), 62, true},  // no <VALUES>
-        {Crlf("<ORV>\n<ATTR>\n<VALUES>\n"), 62, true},                        // nothing after it
-        {Crlf("<ORV>\n<ATTR>\n<GENERATIONS></GENERATIONS>\n<VALUES>\n\n"), 13, true},
-        {Crlf("<ORV>\n<ATTR>\n<SHOWINTERACTIVE>yes</SHOWINTERACTIVE>\n<VALUES>\n\n"), 13, true},
-        {Crlf("<ORV>\n<ATTR>\n<TESTRSQ>-1.#IND</TESTRSQ>\n<VALUES>\n\n"), 13, true},
-        {Crlf("<ORV>\n<ATTR>\n<LFUNCTION>-</LFUNCTION>\n<VALUES>\n\n"), 1001, true},
-        {Crlf("<ORV>\n<ATTR>\n<VALUES>\nshort\n"), 5, true},  // no room for the closing lines
+    const std::tuple<std::string, int, bool> cases[] = {  // bytes, error, FileFound afterwards
+        {"<ORV>\n<VERSION>2.0</VERSION>\n<NAME>x</NAME>\n<RUN>\n", 20015, false},  // no <ATTR>
+        {"<ORV>\n<NAME>x</NAME>\n<ATTR>\n", 20015, false},                         // nothing after it
+        {"<ORV>\n<NAME>broken\n<ATTR>\n<VALUES>\nx\n", 20015, true},
+        {"<ORV>\n<ATTR>\n<GENERATIONS>5</GENERATIONS>\n", 62, true},  // no <VALUES>
+        {"<ORV>\n<ATTR>\n<VALUES>\n", 62, true},                        // nothing after it
+        {"<ORV>\n<ATTR>\n<GENERATIONS></GENERATIONS>\n<VALUES>\n\n", 13, true},
+        {"<ORV>\n<ATTR>\n<SHOWINTERACTIVE>yes</SHOWINTERACTIVE>\n<VALUES>\n\n", 13, true},
+        {"<ORV>\n<ATTR>\n<TESTRSQ>-1.#IND</TESTRSQ>\n<VALUES>\n\n", 13, true},
+        {"<ORV>\n<ATTR>\n<LFUNCTION>-</LFUNCTION>\n<VALUES>\n\n", 1001, true},
+        {"<ORV>\n<ATTR>\n<VALUES>\nshort\n", 5, true},  // no room for the closing lines
     };
     TempDir dir;
-    for (const auto& c : cases) {
+    for (const auto& [bytes, number, fileFound] : cases) {
         clsFileParser parser;
         clsRun run;
-        EXPECT_COM_ERROR(parser.LoadFile(dir.Write("f.kvr", c.bytes).string(), run), c.number, nullptr);
-        EXPECT_EQ(parser.FileFound(), c.fileFoundAfter) << c.bytes;
+        EXPECT_COM_ERROR(parser.LoadFile(dir.Write("f.kvr", Crlf(bytes)).string(), run), number, nullptr);
+        EXPECT_EQ(parser.FileFound(), fileFound) << bytes;
     }
     clsFileParser parser;
     clsRun run;

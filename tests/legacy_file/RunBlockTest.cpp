@@ -16,11 +16,7 @@ using test::ScopedLocale;
 using test::TempDir;
 
 TEST(PreencherRun, AppliesOneLine) {
-    const struct {
-        const char* tag;
-        const char* value;
-        std::function<bool(const clsRun&)> check;
-    } cases[] = {
+    const struct { const char* tag; const char* value; std::function<bool(const clsRun&)> check; } cases[] = {
         {"GENERATIONS", "500", [](const clsRun& r) { return r.Geracoes() == 500; }},
         {"PRECISION", "0,125", [](const clsRun& r) { return r.Precision() == 0.125; }},
         {"PRECISION", "0.125", [](const clsRun& r) { return r.Precision() == 0.125; }},

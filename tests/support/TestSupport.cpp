@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include "common/Conversions.h"
+
 namespace orv::test {
 
 ScopedLocale::ScopedLocale(const char* name) {
@@ -49,6 +51,13 @@ std::string ReadAll(const std::filesystem::path& file) {
 std::filesystem::path ExamplesDir() {
     if (const char* dir = std::getenv("ORV_EXAMPLES")) return dir;
     return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples";
+}
+
+std::string Crlf(std::string_view text) { return ReplaceAll(text, "\n", "\r\n"); }
+
+std::string V2File(std::string_view run, std::string_view train, std::string_view test, std::string_view header) {
+    return Crlf(std::string(header) + "<ATTR>\n" + std::string(run) + "</RUN>\n<VALUES>\n\n<TRAIN>\n" +
+                std::string(train) + "</TRAIN>\n<TEST>\n" + std::string(test) + "</TEST>\n</VALUES>\n</ORV>\n");
 }
 
 }  // namespace orv::test

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/ComError.h"
 
@@ -49,11 +50,18 @@ std::string ReadAll(const std::filesystem::path& file);
 // Folder of the bundled examples.
 std::filesystem::path ExamplesDir();
 
+// Test files are written with "\n" for readability and stored with CR LF.
+std::string Crlf(std::string_view text);
+
+// A version-2.0 run file: header, the RUN block lines, then both data sets.
+std::string V2File(std::string_view run, std::string_view train = "", std::string_view test = "",
+                   std::string_view header = "<ORV>\n<VERSION>2.0</VERSION>\n<NAME>demo</NAME>\n<RUN>\n");
+
 }  // namespace orv::test
 
-// Expects stmt to raise a ComError with the given number (and description,
-// when not null).
-#define EXPECT_COM_ERROR(stmt, number, description)                                  \
+// Expects stmt to raise a ComError with the given number (and description
+// and source, when not null).
+#define EXPECT_COM_ERROR_FROM(stmt, number, description, source)                     \
     do {                                                                             \
         try {                                                                        \
             stmt;                                                                    \
@@ -62,5 +70,8 @@ std::filesystem::path ExamplesDir();
             EXPECT_EQ(e_.Number(), (number)) << e_.Description();                    \
             const char* d_ = (description);                                          \
             if (d_) { EXPECT_EQ(e_.Description(), std::string(d_)); }                \
+            const char* s_ = (source);                                               \
+            if (s_) { EXPECT_EQ(e_.Source(), std::string(s_)); }                     \
         }                                                                            \
     } while (0)
+#define EXPECT_COM_ERROR(stmt, number, description) EXPECT_COM_ERROR_FROM(stmt, number, description, nullptr)

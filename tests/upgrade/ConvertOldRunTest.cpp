@@ -68,12 +68,7 @@ TEST(ConvertOldRun, BundledExamplesLoadUpgraded) {
 TEST(ConvertOldRun, DataSectionWalk) {
     test::ScopedLocale locale(test::kCommaLocale);
     test::TempDir dir;
-    struct Case {
-        const char* what;
-        Long train, validation, terminals;
-        Lines data;
-        std::string text;
-    };
+    struct Case { const char* what; Long train, validation, terminals; Lines data; std::string text; };
     const Case cases[] = {
         {"columns beyond the terminals in use are not written", 2, 0, 2,
          {"<TerminalA>", "1", "4", "<TerminalB>", "2", "5.5", "<TerminalC>", "8", "9", "<VarDep>", "3", "6"},
@@ -103,14 +98,8 @@ TEST(ConvertOldRun, RefusedFiles) {
     clsRun run;
     clsFileParser parser;
     const auto convert = [&](const std::string& text) { parser.ConvertOldRun(dir.Write("x.kvr", text).string(), run); };
-    try {
-        convert(Version1Text(1, 0, 0, {}, "<Zolvane><ORV 2.00>"));
-        ADD_FAILURE() << "no error";
-    } catch (const ComError& e) {
-        EXPECT_EQ(e.Number(), 2001);
-        EXPECT_EQ(e.Source(), "frmMain::OpenRun");
-        EXPECT_EQ(e.Description(), "This file is invalid or was saved with a newer version of ORV.");
-    }
+    EXPECT_COM_ERROR_FROM(convert(Version1Text(1, 0, 0, {}, "<Zolvane><ORV 2.00>")), 2001,
+                          "This file is invalid or was saved with a newer version of ORV.", "frmMain::OpenRun");
     // Counts far beyond what the file could fill.
     EXPECT_COM_ERROR(convert(Version1Text(2000000000, 0, 1, {"<VarDep>", "1"})), err::kOutOfMemory, "Out of memory");
     EXPECT_COM_ERROR(convert(Version1Text(1, 40000, 1, {})), err::kOutOfMemory, "Out of memory");

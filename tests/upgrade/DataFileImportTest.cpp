@@ -86,15 +86,8 @@ TEST(DataFileImportSets, FileErrorsReachTheCallerUnderTheImportsName) {
     run.FieldNamesExistem(true);
     const std::pair<std::string, Long> cases[] = {{dir.Write("names.txt", "x;y\r\n").string(), err::kInputPastEndOfFile},
                                                   {(dir.path() / "missing.txt").string(), err::kFileNotFound}};
-    for (const auto& [path, number] : cases) {
-        try {
-            clsFileParser().OpenDataFile(path, 0, 1, run);
-            ADD_FAILURE() << "no error";
-        } catch (const ComError& e) {
-            EXPECT_EQ(e.Number(), number);
-            EXPECT_EQ(e.Source(), "clsFileParser::OpenDataFile");
-        }
-    }
+    for (const auto& [path, number] : cases)
+        EXPECT_COM_ERROR_FROM(clsFileParser().OpenDataFile(path, 0, 1, run), number, nullptr, "clsFileParser::OpenDataFile");
 }
 
 }  // namespace

@@ -41,20 +41,12 @@ TEST(LocaleTest, NumbersReadWithEitherMarkInEitherLocale) {
 }
 
 TEST(LocaleTest, DataTextIsNormalisedOnceOverTheWholeText) {
-    struct Case {
-        const char* locale;
-        const char* text;
-        const char* fieldSeparator;
-        const char* expected;
-    } const cases[] = {
-        {kPointLocale, "1,5;2,5", ";", "1.5;2.5"},
-        {kPointLocale, "1,5;2,5", ",", "1,5;2,5"},
-        {kPointLocale, "1.5;2,5", ";", "1.5;2.5"},
-        {kPointLocale, "1,5\t2,5", "", "1.5\t2.5"},
+    const struct { const char *locale, *text, *fieldSeparator, *expected; } cases[] = {
+        {kPointLocale, "1,5;2,5", ";", "1.5;2.5"}, {kPointLocale, "1,5;2,5", ",", "1,5;2,5"},
+        {kPointLocale, "1.5;2,5", ";", "1.5;2.5"}, {kPointLocale, "1,5\t2,5", "", "1.5\t2.5"},
         {kCommaLocale, "1.5;2.5", ";", "1,5;2,5"},
         {kCommaLocale, "1.5,2.5", ",", "1,5,2,5"},  // the point rule ignores the field separator
-        {kCommaLocale, "1,5;2,5", ";", "1,5;2,5"},
-        {kCommaLocale, "1;2\r\n3;4", ";", "1;2\r\n3;4"},
+        {kCommaLocale, "1,5;2,5", ";", "1,5;2,5"}, {kCommaLocale, "1;2\r\n3;4", ";", "1;2\r\n3;4"},
     };
     for (const auto& c : cases) {
         ScopedLocale scoped(c.locale);
