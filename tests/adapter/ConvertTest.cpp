@@ -15,12 +15,9 @@ namespace {
 using refhost::Json;
 
 TEST(Convert, TellsBadFilesApartWithoutTouchingTheRun) {
-    struct Case {
-        std::string name, bytes;
-        std::int32_t number;
-        const char* description;
-    };
+    struct Case { std::string name, bytes; std::int32_t number; const char* description; };
     const std::vector<Case> cases = {
+        {"missing.kvr", "", v2FileNotFound, "File not found."},  // not written
         {"text.kvr", "hello\r\n", v2InvalidFormat, "Wrong file format."},
         {"v1.kvr", "<ORV>\r\n<VERSION>1.0</VERSION>\r\n", v2InvalidFile, "Invalid file."},
         {"noattr.kvr", "<ORV>\r\n<VERSION>2.0</VERSION>\r\n<NAME>x</NAME>\r\n<RUN>\r\n", 20015,
@@ -31,12 +28,10 @@ TEST(Convert, TellsBadFilesApartWithoutTouchingTheRun) {
     refhost::CallLog log;
     refhost::RecordingFactory factory(host, log);
     auto target = refhost::RecordingRun(host.CreateRun(), log);
-    EXPECT_COM_ERROR(V2Adapter(factory).Convert((dir.path() / "missing.kvr").string(), target), v2FileNotFound,
-                     "File not found.");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_COM_ERROR(V2Adapter(factory).Convert(dir.Write(c.name, c.bytes).string(), target), c.number,
-                         c.description);
+        const auto path = c.bytes.empty() ? dir.path() / c.name : dir.Write(c.name, c.bytes);
+        EXPECT_COM_ERROR(V2Adapter(factory).Convert(path.string(), target), c.number, c.description);
     }
     EXPECT_TRUE(log.calls.empty());
     // A caller without a target run learns it only after the file has loaded.

@@ -19,38 +19,15 @@ using refhost::Json;
 class Transfer : public ::testing::Test {
 protected:
     Transfer() {
-        record.Key("K1");
-        record.Author("Ann <a>");
-        record.Comments("two\r\nlines");
-        record.FunctionSet("+-*/");
-        record.Head(2);
-        record.Genes(2);
-        record.LinkingFunction("*");
-        record.Geracoes(500);
-        record.Cromossomas(30);
-        record.NumeroTerminais(2);
-        record.NumeroResultadosExp(2);
-        record.NumeroResultadosValidar(1);
-        record.TrainValues("1 2 3\r\n4 5 6");
-        record.ValidationValues("7 8 9");
-        record.Karva("+d0d1d0d1 * -d1d0d1d0");
-        record.BestFitnessRun(150.5);
-        record.rsQuareRun(0.9);
-        record.BestFitnessVal(80);
-        record.RsquareVal(0.8);
-        record.SelectionRange(100);
-        record.StopConditionIndex(0);
-        record.StopConditionValue(2.5);
+        record.Key("K1"), record.Author("Ann <a>"), record.Comments("two\r\nlines"), record.FunctionSet("+-*/");
+        record.Head(2), record.Genes(2), record.LinkingFunction("*"), record.Geracoes(500), record.Cromossomas(30);
+        record.NumeroTerminais(2), record.NumeroResultadosExp(2), record.NumeroResultadosValidar(1);
+        record.TrainValues("1 2 3\r\n4 5 6"), record.ValidationValues("7 8 9"), record.Karva("+d0d1d0d1 * -d1d0d1d0");
+        record.BestFitnessRun(150.5), record.rsQuareRun(0.9), record.BestFitnessVal(80), record.RsquareVal(0.8);
+        record.SelectionRange(100), record.StopConditionIndex(0), record.StopConditionValue(2.5);
     }
 
     void Run() { adapter.TransferLoadedRun(record, target); }
-
-    // Makes the n-th call (from 1) named name fail as a host error would.
-    void FailAt(const std::string& name, int n = 1) {
-        log.beforeForward = [name, n, seen = 0](const Json& call) mutable {
-            if (call["call"] == name && ++seen == n) throw ComError(424, "Host", "host refused " + name);
-        };
-    }
 
     std::vector<Json> Calls(const std::string& name) const {
         std::vector<Json> out;
@@ -83,42 +60,20 @@ protected:
 TEST_F(Transfer, SendsTheSettingsInOrderWithTheirTypes) {
     Run();
     const std::vector<std::tuple<std::string, int, std::string, Json>> expected = {
-        {"run_status#Generation", 3, "I4", 500},
-        {"set_gen#Chromosomes", 3, "I4", 30},
-        {"set_gen#Genes", 3, "I4", 2},
-        {"set_gen#Head", 3, "I4", 2},
-        {"set_gen#LinkingFunction", 2, "I2", 42},
-        {"set_gen#ProblemCategory", 3, "I4", 0},
-        {"set_ff#ErrorType", 2, "I4", 0},
-        {"set_ff#Precision", 5, "R8", 0.0},
-        {"set_ff#SelectionRange", 5, "R8", 100.0},
-        {"set_ff#Threshold", 5, "R8", 0.0},
-        {"set_gop#Mutation", 5, "R8", 0.0},
-        {"set_gop#OnePointRec", 5, "R8", 0.0},
-        {"set_gop#TwoPointRec", 5, "R8", 0.0},
-        {"set_gop#GeneRec", 5, "R8", 0.0},
-        {"set_gop#GeneTransp", 5, "R8", 0.0},
-        {"set_gop#IS", 5, "R8", 0.0},
-        {"set_gop#RIS", 5, "R8", 0.0},
-        {"data#train_Separator", 3, "I4", 0},
-        {"data#test_Separator", 3, "I4", 0},
-        {"data#train_Samples", 3, "I4", 2},
-        {"data#test_Samples", 3, "I4", 1},
-        {"data#train_TerminalCount", 3, "I4", 2},
-        {"data#test_TerminalCount", 3, "I4", 2},
-        {"data#train_Path", 8, "BSTR", ""},
-        {"data#test_Path", 8, "BSTR", ""},
-        {"run_status#BestFitness", 5, "R8", 150.5},
-        {"run_status#BestOfRunTrainFitness", 5, "R8", 150.5},
-        {"run_status#RSquare", 5, "R8", 0.9},
-        {"run_status#BestOfRunTrainRsquare", 5, "R8", 0.9},
-        {"run_status#BestOfRunTrainMaxFit", 5, "R8", 200.0},
-        {"run_status#BestOfRunTestFitness", 5, "R8", 80.0},
-        {"run_status#BestOfRunTestRsquare", 5, "R8", 0.8},
-        {"run_status#BestOfRunTestMaxFit", 5, "R8", 100.0},
-        {"run_status#EvolveUntil", 3, "I4", 1},
-        {"run_status#StopValue", 3, "R8", 2.5},
-        {"data#UseTestSet", 3, "I2", 1},
+        {"run_status#Generation", 3, "I4", 500}, {"set_gen#Chromosomes", 3, "I4", 30}, {"set_gen#Genes", 3, "I4", 2},
+        {"set_gen#Head", 3, "I4", 2}, {"set_gen#LinkingFunction", 2, "I2", 42}, {"set_gen#ProblemCategory", 3, "I4", 0},
+        {"set_ff#ErrorType", 2, "I4", 0}, {"set_ff#Precision", 5, "R8", 0.0}, {"set_ff#SelectionRange", 5, "R8", 100.0},
+        {"set_ff#Threshold", 5, "R8", 0.0}, {"set_gop#Mutation", 5, "R8", 0.0}, {"set_gop#OnePointRec", 5, "R8", 0.0},
+        {"set_gop#TwoPointRec", 5, "R8", 0.0}, {"set_gop#GeneRec", 5, "R8", 0.0}, {"set_gop#GeneTransp", 5, "R8", 0.0},
+        {"set_gop#IS", 5, "R8", 0.0}, {"set_gop#RIS", 5, "R8", 0.0}, {"data#train_Separator", 3, "I4", 0},
+        {"data#test_Separator", 3, "I4", 0}, {"data#train_Samples", 3, "I4", 2}, {"data#test_Samples", 3, "I4", 1},
+        {"data#train_TerminalCount", 3, "I4", 2}, {"data#test_TerminalCount", 3, "I4", 2},
+        {"data#train_Path", 8, "BSTR", ""}, {"data#test_Path", 8, "BSTR", ""},
+        {"run_status#BestFitness", 5, "R8", 150.5}, {"run_status#BestOfRunTrainFitness", 5, "R8", 150.5},
+        {"run_status#RSquare", 5, "R8", 0.9}, {"run_status#BestOfRunTrainRsquare", 5, "R8", 0.9},
+        {"run_status#BestOfRunTrainMaxFit", 5, "R8", 200.0}, {"run_status#BestOfRunTestFitness", 5, "R8", 80.0},
+        {"run_status#BestOfRunTestRsquare", 5, "R8", 0.8}, {"run_status#BestOfRunTestMaxFit", 5, "R8", 100.0},
+        {"run_status#EvolveUntil", 3, "I4", 1}, {"run_status#StopValue", 3, "R8", 2.5}, {"data#UseTestSet", 3, "I2", 1},
     };
     const auto puts = Calls("PutKeyedValue");
     ASSERT_EQ(puts.size(), expected.size());
@@ -142,22 +97,13 @@ TEST_F(Transfer, SendsTheSettingsInOrderWithTheirTypes) {
 }
 
 TEST_F(Transfer, MapsCodesToVersion3Values) {
-    struct Case {
-        std::function<void(clsRun&)> set;
-        std::string key;
-        Json value;
-    };
+    struct Case { std::function<void(clsRun&)> set; std::string key; Json value; };
     const std::vector<Case> cases = {
-        {[](clsRun& r) { r.Separador(2); }, "data#train_Separator", 1},
-        {[](clsRun& r) { r.Separador(2); }, "data#test_Separator", 1},
-        {[](clsRun& r) { r.Separador(1); }, "data#train_Separator", 3},
-        {[](clsRun& r) { r.Separador(3); }, "data#test_Separator", 2},
-        {[](clsRun& r) { r.Separador(9); }, "data#train_Separator", 0},
-        {[](clsRun& r) { r.Category(1); }, "set_gen#ProblemCategory", 1},
-        {[](clsRun& r) { r.Category(7); }, "set_gen#ProblemCategory", 1},
-        {[](clsRun& r) { r.ErrorType(1); }, "set_ff#ErrorType", 2},
-        {[](clsRun& r) { r.ErrorType(2); }, "set_ff#ErrorType", 4},
-        {[](clsRun& r) { r.ErrorType(3); }, "set_ff#ErrorType", 11},
+        {[](clsRun& r) { r.Separador(2); }, "data#train_Separator", 1}, {[](clsRun& r) { r.Separador(2); }, "data#test_Separator", 1},
+        {[](clsRun& r) { r.Separador(1); }, "data#train_Separator", 3}, {[](clsRun& r) { r.Separador(3); }, "data#test_Separator", 2},
+        {[](clsRun& r) { r.Separador(9); }, "data#train_Separator", 0}, {[](clsRun& r) { r.Category(1); }, "set_gen#ProblemCategory", 1},
+        {[](clsRun& r) { r.Category(7); }, "set_gen#ProblemCategory", 1}, {[](clsRun& r) { r.ErrorType(1); }, "set_ff#ErrorType", 2},
+        {[](clsRun& r) { r.ErrorType(2); }, "set_ff#ErrorType", 4}, {[](clsRun& r) { r.ErrorType(3); }, "set_ff#ErrorType", 11},
         {[](clsRun& r) { r.LinkingFunction("+"); }, "set_gen#LinkingFunction", 43},
         {[](clsRun& r) { r.StopConditionIndex(4); }, "run_status#EvolveUntil", 5},
     };
@@ -199,12 +145,14 @@ TEST_F(Transfer, BuildsOneEntryPerFunctionWithItsCount) {
     EXPECT_EQ(Calls("SetAsync")[0]["async"], false);
 }
 
-TEST_F(Transfer, AnEmptyFunctionSetIsStillHandedOver) {
+// An empty function set is still handed over; an empty K-expression adds no model.
+TEST_F(Transfer, EmptyFunctionSetAndKexpression) {
     record.FunctionSet("");
-    record.Karva("");
+    record.Karva("   ");
     Run();
     ASSERT_NE(run->FunctionSet(), nullptr);
     EXPECT_TRUE(run->FunctionSet()->Entries().empty());
+    EXPECT_TRUE(Calls("CreateModel").empty() && Calls("GetModels").empty());
 }
 
 TEST_F(Transfer, AnUnknownSymbolStopsBeforeAnySetting) {
@@ -244,11 +192,7 @@ TEST_F(Transfer, WithoutTestValuesTheTestSetIsLeftAlone) {
 }
 
 TEST_F(Transfer, HostFailuresPassThroughExceptInTheTestSet) {
-    struct Case {
-        std::string call;
-        int n;
-        bool swallowed;
-    };
+    struct Case { std::string call; int n; bool swallowed; };
     const std::vector<Case> cases = {
         {"SetFunctionSet", 1, false}, {"SetKey", 1, false},        {"PutKeyedValue", 5, false},
         {"CheckKey", 1, false},       {"WriteTempFile", 1, false}, {"LoadFromFile", 1, false},
@@ -300,11 +244,7 @@ TEST_F(Transfer, TransfersTheModelProgramAndStatistics) {
 }
 
 TEST_F(Transfer, ABadModelAddsNothing) {
-    struct Case {
-        std::string karva;
-        Long head;
-        int number;
-    };
+    struct Case { std::string karva; Long head; int number; };
     const std::vector<Case> cases = {
         {"+d0d1d0d1d0d1", 1, 9},      // more symbols than the chromosome holds
         {"+dxd1", 2, 13},             // "d" without a number
@@ -323,13 +263,6 @@ TEST_F(Transfer, ABadModelAddsNothing) {
         EXPECT_TRUE(r->Models().Models().empty());
         EXPECT_TRUE(r->Data(1).Loaded()) << "what was sent before stays";
     }
-}
-
-TEST_F(Transfer, AnEmptyKexpressionAddsNoModel) {
-    record.Karva("   ");
-    Run();
-    EXPECT_TRUE(Calls("CreateModel").empty());
-    EXPECT_TRUE(Calls("GetModels").empty());
 }
 
 TEST_F(Transfer, RecordAndTargetFailures) {

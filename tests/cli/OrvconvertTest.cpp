@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <sys/wait.h>
@@ -13,10 +14,7 @@ namespace {
 
 using test::TempDir;
 
-struct Result {
-    int status;
-    std::string out, err;
-};
+struct Result { int status; std::string out, err; };
 
 std::string Quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
@@ -28,45 +26,26 @@ Result Orvconvert(const std::string& args) {
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::ReadAll(out), test::ReadAll(err)};
 }
 
-TEST(Record, PrintsEveryBundledExample) {
-    const struct {
-        const char* file;
-        const char* key;
-        const char* author;
-        const char* functionSet;
-    } cases[] = {
-        {"regression.kvr", "Pump efficiency", "Jos\xc3\xa9 Martins <jmartins@hydro.example>", "+-*/QE"},
-        {"classification.kvr", "Credit screening", "R. Almeida", "+-*/<>"},
-        {"no-test-data.kvr", "Beam deflection", "M\xc3\xbcller, Kai", "+-*/"},
-    };
-    for (const auto& c : cases) {
-        const Result r = Orvconvert("record " + Quoted(test::ExamplesDir() / c.file));
-        ASSERT_EQ(r.status, 0) << c.file << ": " << r.err;
-        const auto j = nlohmann::json::parse(r.out);
-        EXPECT_EQ(j["Key"], c.key);
-        EXPECT_EQ(j["Author"], c.author);
-        EXPECT_EQ(j["FunctionSet"], c.functionSet);
-        EXPECT_EQ(j["GravadoEmVersaoAnterior"], false);
-        EXPECT_TRUE(j["Geracoes"].is_number_integer() && j["Mutation"].is_number_float() && j["ShowInteractive"].is_boolean());
-    }
+// Texts arrive as UTF-8, numbers and booleans with their JSON types.
+TEST(Record, PrintsTheRecordAsJson) {
+    const Result r = Orvconvert("record " + Quoted(test::ExamplesDir() / "regression.kvr"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["Key"], "Pump efficiency");
+    EXPECT_EQ(j["Author"], "Jos\xc3\xa9 Martins <jmartins@hydro.example>");
+    EXPECT_EQ(j["FunctionSet"], "+-*/QE");
+    EXPECT_EQ(j["GravadoEmVersaoAnterior"], false);
+    EXPECT_TRUE(j["Geracoes"].is_number_integer() && j["Mutation"].is_number_float() && j["ShowInteractive"].is_boolean());
 }
 
 TEST(Record, ErrorsGiveOneLineAndStatusOne) {
     TempDir dir;
     const auto missing = dir.path() / "missing.kvr";
-    const auto foreign = dir.Write("notes.kvr", "hello\r\n");
-    const auto unusable = dir.Write("v3.kvr", "<ORV>\r\n<VERSION>1.0</VERSION>\r\n");
     const auto invalid = dir.Write("bad.kvr", "<ORV>\r\n<VERSION>2.0</VERSION>\r\n<RUN>\r\n");
-    const auto hugeHead = dir.Write("head.kvr", "<ORV>\r\n<VERSION>2.0</VERSION>\r\n<ATTR>\r\n<HEAD>2000000000</HEAD>\r\n"
-                                              "<FUNCSET>+</FUNCSET>\r\n<VALUES>\r\n\r\n"
-                                              "<TRAIN>\r\n</TRAIN>\r\n<TEST>\r\n</TEST>\r\n</VALUES>\r\n</ORV>\r\n");
-    const struct {
-        std::filesystem::path file;
-        std::string line;
-    } cases[] = {
+    const auto hugeHead = dir.Write("head.kvr", test::V2File("<HEAD>2000000000</HEAD>\n<FUNCSET>+</FUNCSET>\n"));
+    const struct { std::filesystem::path file; std::string line; } cases[] = {
+        // Which error a file gives is the load step's; here, how the line reads with and without a source.
         {missing, "error 5004: File not found."},
-        {foreign, "error 5002: Wrong file format."},
-        {unusable, "error 5003: Invalid file."},
         {invalid, "error 20015: The file is invalid or was saved with a different version of ORV. [clsFileParser]"},
     };
     for (const auto& c : cases) {
@@ -109,45 +88,21 @@ std::vector<nlohmann::json> JsonLines(const std::string& text) {
     return lines;
 }
 
-TEST(Calls, FunctionSetThenSettingsThenDataThenModel) {
-    const Result r = Orvconvert("calls " + Quoted(test::ExamplesDir() / "regression.kvr"));
-    ASSERT_EQ(r.status, 0) << r.err;
-    const auto calls = JsonLines(r.out);
-    std::vector<nlohmann::json> puts, loads;
-    std::ptrdiff_t setFunctionSet = -1, firstCheckKey = -1;
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-        const auto& c = calls[i];
-        if (c["call"] == "SetFunctionSet") setFunctionSet = static_cast<std::ptrdiff_t>(i);
-        if (c["call"] == "CheckKey" && firstCheckKey < 0) firstCheckKey = static_cast<std::ptrdiff_t>(i);
-        if (c["call"] == "PutKeyedValue") puts.push_back(c);
-        if (c["call"] == "LoadFromFile") loads.push_back(c);
-    }
-    EXPECT_GE(setFunctionSet, 0);
-    EXPECT_LT(setFunctionSet, firstCheckKey);
-    ASSERT_EQ(puts.size(), 36u) << "35 settings and the test-set switch";
-    EXPECT_EQ(puts[0]["name"], "Generation");
-    EXPECT_EQ(puts[4], nlohmann::json::parse(
-                           R"({"call":"PutKeyedValue","section":"set_gen","name":"LinkingFunction","type":2,"vt":"I2","value":43})"));
-    EXPECT_EQ(puts[17]["value"], 3) << "separator \";\" as the version-3 code";
-    EXPECT_EQ(puts[34]["name"], "StopValue");
-    EXPECT_EQ(puts[34]["vt"], "R8");
-    EXPECT_EQ(puts[34]["type"], 3);
-    EXPECT_EQ(puts[35]["name"], "UseTestSet");
-    ASSERT_EQ(loads.size(), 2u);
-    EXPECT_EQ(loads[0]["text"].get<std::string>().rfind("flow;head;speed;efficiency\r\n12.5;18.2;1.45;0.612\r\n", 0), 0u);
-    EXPECT_EQ(loads[1]["which"], 2);
-    EXPECT_EQ(calls.back(), nlohmann::json::parse(R"({"call":"SelectModel","number":1})"));
-}
-
-TEST(Calls, TextsFollowTheEncodingAsked) {
+// The order and values of the calls are the adapter's; here only that the
+// command prints each as one JSON line, in the code page asked for.
+TEST(Calls, OneJsonLinePerHostCall) {
     const auto file = Quoted(test::ExamplesDir() / "regression.kvr");
-    const auto author = [](const std::string& out) {
-        for (const auto& c : JsonLines(out))
+    const auto calls = JsonLines(Orvconvert("calls " + file).out);
+    ASSERT_EQ(std::count_if(calls.begin(), calls.end(), [](const auto& c) { return c["call"] == "PutKeyedValue"; }), 36);
+    EXPECT_EQ(calls[0], nlohmann::json::parse(R"({"call":"CreateFunctionSetObject"})"));
+    EXPECT_EQ(calls.back(), nlohmann::json::parse(R"({"call":"SelectModel","number":1})"));
+    const auto author = [](const std::vector<nlohmann::json>& lines) {
+        for (const auto& c : lines)
             if (c["call"] == "SetAuthor") return c["author"].get<std::string>();
         return std::string();
     };
-    EXPECT_EQ(author(Orvconvert("calls " + file).out), "Jos\xc3\xa9 Martins <jmartins@hydro.example>");
-    EXPECT_EQ(author(Orvconvert("calls --encoding ISO-8859-7 " + file).out),
+    EXPECT_EQ(author(calls), "Jos\xc3\xa9 Martins <jmartins@hydro.example>");
+    EXPECT_EQ(author(JsonLines(Orvconvert("calls --encoding ISO-8859-7 " + file).out)),
               "Jos\xce\xb9 Martins <jmartins@hydro.example>");
 }
 
@@ -159,8 +114,6 @@ TEST(Convert, OneJsonPerFileAndOnPastFailures) {
     EXPECT_NE(r.err.find("missing.kvr: error 5004: File not found."), std::string::npos) << r.err;
     const auto run = nlohmann::json::parse(test::ReadAll(out.path() / "regression.json"));
     EXPECT_EQ(run["key"], "Pump efficiency");
-    EXPECT_EQ(run["dataSets"][1]["records"].size(), 5u);
-    EXPECT_EQ(run["selectedModel"], 1);
 }
 
 TEST(Info, PrintsTheBestModelAsAFormula) {

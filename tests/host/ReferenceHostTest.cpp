@@ -14,12 +14,7 @@ namespace orv::refhost {
 namespace {
 
 TEST(DataSet, ReadsRecordsWithEachSeparator) {
-    struct Case {
-        std::int32_t separator;
-        std::string text;
-        bool names;
-        std::vector<std::string> fieldNames;
-    };
+    struct Case { std::int32_t separator; std::string text; bool names; std::vector<std::string> fieldNames; };
     const std::vector<Case> cases = {
         {0, "1  2.5 3\r\n\r\n4 5 6\r\n", false, {}},
         {1, "x\ty\tz\r\n1\t2.5\t3\n4\t5\t6", true, {"x", "y", "z"}},
@@ -38,6 +33,7 @@ TEST(DataSet, ReadsRecordsWithEachSeparator) {
         EXPECT_EQ(data.Record(1), (std::vector<double>{4, 5, 6}));
         EXPECT_EQ(data.Separator(), c.separator);
     }
+    EXPECT_COM_ERROR(DataSet().SeparatorText(4), 5, nullptr);
 }
 
 TEST(DataSet, ReadsNumbersInTheUsersLocale) {
@@ -54,13 +50,6 @@ TEST(DataSet, ReadsNumbersInTheUsersLocale) {
     EXPECT_EQ(data.RecordCount(), 1u) << "a failed load keeps the previous content";
     EXPECT_COM_ERROR(data.LoadFromFile((dir.path() / "missing").string(), 0, false, 1), 53, nullptr);
     EXPECT_TRUE(std::filesystem::exists(file)) << "the data set deletes nothing";
-}
-
-TEST(DataSet, SeparatorTextsAreTheVersion3Codes) {
-    DataSet data;
-    const std::vector<std::string> texts = {" ", "\t", ",", ";"};
-    for (std::int32_t code = 0; code < 4; ++code) EXPECT_EQ(data.SeparatorText(code), texts[static_cast<std::size_t>(code)]);
-    EXPECT_COM_ERROR(data.SeparatorText(4), 5, nullptr);
 }
 
 TEST(RunSettings, CheckKeySelectsTheKeyForPutValue) {
