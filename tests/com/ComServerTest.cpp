@@ -21,12 +21,20 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsSupersetOf;
 
-// A Unix path from the environment as Wine's Z: drive shows it.
-std::string WindowsPath(const char* variable, const std::string& tail = "") {
-    const char* value = std::getenv(variable);
-    std::string path = std::string("Z:") + (value ? value : "") + tail;
+// A file under the source folder, as Wine's Z: drive shows it.
+std::string SourcePath(const std::string& tail) {
+    const char* root = std::getenv("ORV_SOURCE_DIR");
+    std::string path = std::string("Z:") + (root ? root : "") + "/" + tail;
     for (char& c : path) c = c == '/' ? '\\' : c;
     return path;
+}
+
+// The server is built next to this program.
+std::string DllPath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of('\\') + 1) + "ORVConverter.dll";
 }
 
 DWORD RunProgram(std::string command) {
@@ -45,10 +53,10 @@ DWORD RunProgram(std::string command) {
 }
 
 DWORD Regsvr32(const char* options) {
-    return RunProgram(std::string("regsvr32.exe ") + options + " \"" + WindowsPath("ORV_DLL") + "\"");
+    return RunProgram(std::string("regsvr32.exe ") + options + " \"" + DllPath() + "\"");
 }
 
-std::string SamplePath() { return WindowsPath("ORV_TEST_DATA", "/sample.kvr"); }
+std::string SamplePath() { return SourcePath("tests/com/data/sample.kvr"); }
 
 std::string ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -209,7 +217,7 @@ TEST_F(ComServer, ConvertsThroughIDispatchByTheTypeLibrary) {
     EXPECT_HRESULT_SUCCEEDED(invoke(SamplePath(), exception));
     EXPECT_EQ(Log().settings.size(), 36u);
 
-    EXPECT_EQ(invoke(WindowsPath("ORV_TEST_DATA", "/missing.kvr"), exception), DISP_E_EXCEPTION);
+    EXPECT_EQ(invoke(SourcePath("tests/com/data/missing.kvr"), exception), DISP_E_EXCEPTION);
     EXPECT_EQ(exception.scode, static_cast<SCODE>(0x800A138C));
     EXPECT_EQ(Narrow(exception.bstrDescription), "File not found.");
     EXPECT_EQ(Narrow(exception.bstrSource), "ORVConverter.V2Adapter");
@@ -233,7 +241,7 @@ class ComServerErrors : public ComServer, public ::testing::WithParamInterface<E
 
 TEST_P(ComServerErrors, RaiseTheirNumberAndDescription) {
     const ErrorCase& c = GetParam();
-    std::string path = WindowsPath("ORV_TEST_DATA", "/missing.kvr");
+    std::string path = SourcePath("tests/com/data/missing.kvr");
     if (c.file == ErrorCase::kText) path = WriteRunFile(std::string(c.name) + ".kvr", c.text);
     if (c.file == ErrorCase::kSampleWithFunctionSet) {
         path = WriteRunFile(std::string(c.name) + ".kvr", Replace(ReadFile(SamplePath()), "++*-", c.text));
@@ -313,7 +321,7 @@ TEST_F(ComServer, ReadsNumbersInTheUsersLocale) {
 // described error, and every reference comes back.
 TEST_F(ComServer, ConvertsTheBundledExamples) {
     std::error_code error;
-    const std::filesystem::path folder = WindowsPath("ORV_EXAMPLES");
+    const std::filesystem::path folder = SourcePath("examples");
     int converted = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         if (entry.path().extension() != ".kvr") continue;
@@ -364,7 +372,7 @@ TEST(Registration, RegistersAndUnregistersTheServer) {
 }
 
 TEST(Registration, UnloadsOnlyWithoutLiveObjectsOrLocks) {
-    HMODULE dll = LoadLibraryA(WindowsPath("ORV_DLL").c_str());
+    HMODULE dll = LoadLibraryA(DllPath().c_str());
     ASSERT_NE(dll, nullptr);
     auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
         reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
@@ -396,7 +404,7 @@ int main(int argc, char** argv) {
     {
         orvtest::HostClasses classes;
         if (orvtest::Regsvr32("/s") != 0) {
-            std::fprintf(stderr, "regsvr32 could not register %s\n", orvtest::WindowsPath("ORV_DLL").c_str());
+            std::fprintf(stderr, "regsvr32 could not register %s\n", orvtest::DllPath().c_str());
         }
         result = RUN_ALL_TESTS();
     }

@@ -221,7 +221,9 @@ HRESULT Model::SetProgram(SAFEARRAY** array) {
         SafeArrayGetElement(*array, &i, &value);
         program.push_back(value);
     }
-    return Call("SetProgram " + std::to_string(SafeArrayGetVartype(*array, nullptr)));
+    VARTYPE type = VT_EMPTY;
+    SafeArrayGetVartype(*array, &type);
+    return Call("SetProgram " + std::to_string(type));
 }
 
 HRESULT ModelList::AddModel(IV3Model** model, BSTR* name, IDispatch** item) {
