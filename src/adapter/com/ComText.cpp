@@ -16,14 +16,16 @@ int CheckedLength(std::size_t n) {
 
 }  // namespace
 
-std::string AnsiFromBstr(BSTR text) {
-    const int length = CheckedLength(SysStringLen(text));
+std::string AnsiFromWide(const wchar_t* text, std::size_t size) {
+    const int length = CheckedLength(size);
     if (length == 0) return {};
     const int bytes = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(bytes), '\0');
     WideCharToMultiByte(CP_ACP, 0, text, length, out.data(), bytes, nullptr, nullptr);
     return out;
 }
+
+std::string AnsiFromBstr(BSTR text) { return AnsiFromWide(text, SysStringLen(text)); }
 
 std::wstring WideFromAnsi(const std::string& text) {
     const int length = CheckedLength(text.size());

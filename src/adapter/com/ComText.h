@@ -11,6 +11,9 @@ namespace orv::com {
 // The BSTR's text in the system's ANSI code page (a null BSTR is empty).
 std::string AnsiFromBstr(BSTR text);
 
+// UTF-16 text in the system's ANSI code page.
+std::string AnsiFromWide(const wchar_t* text, std::size_t length);
+
 // The ANSI text as UTF-16.
 std::wstring WideFromAnsi(const std::string& text);
 

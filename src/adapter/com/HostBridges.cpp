@@ -461,10 +461,19 @@ void ModelBridge::AttachRun(const std::shared_ptr<host::ITargetRun>& run) {
     Check(object_->AttachRun(ref.Ref()), IID_IV3Model);
 }
 
+// A class that cannot be created fails with the system's own code, and says
+// which class it was.
 template <class Result, class T>
 std::shared_ptr<Result> Create(const CLSID& clsid, const IID& iid) {
     ComPtr<T> object;
-    CheckHost(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, iid, OutPtr(object)), nullptr, iid);
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, iid, OutPtr(object));
+    if (FAILED(hr)) {
+        wchar_t guid[40] = {};
+        const int length = StringFromGUID2(clsid, guid, 40);
+        throw ComError(static_cast<std::int32_t>(hr), "",
+                       "ActiveX component can't create object " +
+                           AnsiFromWide(guid, static_cast<std::size_t>(length > 0 ? length - 1 : 0)));
+    }
     return NotNothing<Result>(std::move(object));
 }
 
