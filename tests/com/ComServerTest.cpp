@@ -349,16 +349,11 @@ TEST(Registration, RegistersAndUnregistersTheServer) {
     ASSERT_HRESULT_SUCCEEDED(CLSIDFromProgID(L"ORVConverter.V2Adapter", &clsid));
     EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_V2Adapter));
     char model[32] = {};
-    LONG size = sizeof model;
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{C33C13BF-6EFC-4FC4-8843-7A2DD9DECE66}\\InprocServer32", 0,
-                            KEY_READ, &key),
-              ERROR_SUCCESS);
     DWORD bytes = sizeof model;
-    RegQueryValueExA(key, "ThreadingModel", nullptr, nullptr, reinterpret_cast<BYTE*>(model), &bytes);
-    RegCloseKey(key);
+    EXPECT_EQ(RegGetValueA(HKEY_CLASSES_ROOT, "CLSID\\{C33C13BF-6EFC-4FC4-8843-7A2DD9DECE66}\\InprocServer32",
+                           "ThreadingModel", RRF_RT_REG_SZ, nullptr, model, &bytes),
+              ERROR_SUCCESS);
     EXPECT_STREQ(model, "Apartment");
-    (void)size;
 
     ComPtr<ITypeLib> library;
     ASSERT_HRESULT_SUCCEEDED(LoadRegTypeLib(LIBID_ORVConverter, 1, 0, 0, &library));
