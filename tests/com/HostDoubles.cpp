@@ -21,18 +21,18 @@ constexpr const char* kCatalogue =
     "<function name=\"Exponential\" arity=\"1\" key=\"Exp\" weight=\"1\" code=\"5\">exp(x)</function>"
     "</FFnatives>";
 
+constexpr BSTR V3FunctionEntry::*kTexts[] = {&V3FunctionEntry::attr0, &V3FunctionEntry::key,
+                                              &V3FunctionEntry::content2, &V3FunctionEntry::content1,
+                                              &V3FunctionEntry::spare};
+
 void FreeEntry(V3FunctionEntry& e) {
-    for (BSTR text : {e.attr0, e.key, e.content2, e.content1, e.spare}) SysFreeString(text);
+    for (auto text : kTexts) SysFreeString(e.*text);
     e = V3FunctionEntry{};
 }
 
 V3FunctionEntry CopyEntry(const V3FunctionEntry& from) {
     V3FunctionEntry to = from;
-    to.attr0 = SysAllocString(from.attr0);
-    to.key = SysAllocString(from.key);
-    to.content2 = SysAllocString(from.content2);
-    to.content1 = SysAllocString(from.content1);
-    to.spare = SysAllocString(from.spare);
+    for (auto text : kTexts) to.*text = SysAllocStringLen(from.*text, SysStringLen(from.*text));
     return to;
 }
 

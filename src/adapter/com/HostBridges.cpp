@@ -1,5 +1,6 @@
 #include "HostBridges.h"
 
+#include <algorithm>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -102,6 +103,15 @@ private:
     V3KeyPair record_{};
 };
 
+// The texts of a function entry, field for field on both sides.
+constexpr std::pair<BSTR V3FunctionEntry::*, std::string host::FunctionEntry::*> kEntryTexts[] = {
+    {&V3FunctionEntry::attr0, &host::FunctionEntry::attr0},
+    {&V3FunctionEntry::key, &host::FunctionEntry::key},
+    {&V3FunctionEntry::content2, &host::FunctionEntry::content2},
+    {&V3FunctionEntry::content1, &host::FunctionEntry::content1},
+    {&V3FunctionEntry::spare, &host::FunctionEntry::spare},
+};
+
 // The function entry as the host lays it out, owning its texts.
 class EntryRecord {
 public:
@@ -118,11 +128,7 @@ public:
         record_.reserved1 = from.reserved1;
         record_.selected = ToVariantBool(from.selected);
         record_.reserved2 = from.reserved2;
-        record_.attr0 = AllocBstr(from.attr0);
-        record_.key = AllocBstr(from.key);
-        record_.content2 = AllocBstr(from.content2);
-        record_.content1 = AllocBstr(from.content1);
-        record_.spare = AllocBstr(from.spare);
+        for (auto [com, core] : kEntryTexts) record_.*com = AllocBstr(from.*core);
         return &record_;
     }
 
@@ -139,20 +145,13 @@ public:
         e.reserved1 = record_.reserved1;
         e.selected = record_.selected != VARIANT_FALSE;
         e.reserved2 = record_.reserved2;
-        e.attr0 = AnsiFromBstr(record_.attr0);
-        e.key = AnsiFromBstr(record_.key);
-        e.content2 = AnsiFromBstr(record_.content2);
-        e.content1 = AnsiFromBstr(record_.content1);
-        e.spare = AnsiFromBstr(record_.spare);
+        for (auto [com, core] : kEntryTexts) e.*core = AnsiFromBstr(record_.*com);
         return e;
     }
 
 private:
     void Clear() noexcept {
-        for (BSTR* text : {&record_.attr0, &record_.key, &record_.content2, &record_.content1, &record_.spare}) {
-            SysFreeString(*text);
-            *text = nullptr;
-        }
+        for (auto [com, core] : kEntryTexts) SysFreeString(record_.*com);
         record_ = V3FunctionEntry{};
     }
 
