@@ -3,12 +3,19 @@
 
 #include <iostream>
 
+#include "cli/Commands.h"
+
 int main(int argc, char** argv) {
     CLI::App app{"orvconvert - inspect, upgrade and convert legacy run files", "orvconvert"};
     app.set_version_flag("--version", std::string("orvconvert ") + ORV_VERSION);
     app.require_subcommand(0, 1);
+    orv::cli::AddRecordCommand(app);
+    orv::cli::AddUpgradeCommand(app);
     try {
         app.parse(argc, argv);
+    } catch (const CLI::RuntimeError& e) {
+        // A command failed and has already said why.
+        return e.get_exit_code();
     } catch (const CLI::ParseError& e) {
         const int rc = app.exit(e);
         return rc == 0 ? 0 : 2;

@@ -1,5 +1,6 @@
 #include "common/Conversions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -55,6 +56,38 @@ std::optional<std::string> ToCanonical(std::string_view text, std::string_view s
     return out;
 }
 
+// Decimal order of magnitude of a canonical number that std::from_chars found
+// out of range, so that a too-large value (overflow) can be told from a
+// too-small one (underflow to zero) whatever mix of digits and exponent made it.
+bool MagnitudeIsLarge(std::string_view canonical) {
+    std::size_t i = canonical[0] == '-' ? 1 : 0;
+    std::int64_t order = 0;
+    bool seenNonZero = false, afterPoint = false;
+    for (; i < canonical.size() && canonical[i] != 'e'; ++i) {
+        const char c = canonical[i];
+        if (c == '.') {
+            afterPoint = true;
+        } else if (!seenNonZero && c == '0') {
+            if (afterPoint) --order;
+        } else if (!seenNonZero) {
+            seenNonZero = true;
+            if (afterPoint) --order;
+        } else if (!afterPoint) {
+            ++order;
+        }
+    }
+    std::int64_t exponent = 0;
+    if (i < canonical.size()) {
+        ++i;
+        const bool negative = canonical[i] == '-';
+        if (canonical[i] == '-' || canonical[i] == '+') ++i;
+        // Clamped: any exponent this large is out of range already.
+        for (; i < canonical.size(); ++i) exponent = std::min<std::int64_t>(exponent * 10 + (canonical[i] - '0'), 1'000'000'000);
+        if (negative) exponent = -exponent;
+    }
+    return seenNonZero && order + exponent > 0;
+}
+
 }  // namespace
 
 double TextToDouble(std::string_view text, std::string_view decimalSeparator) {
@@ -66,8 +99,7 @@ double TextToDouble(std::string_view text, std::string_view decimalSeparator) {
     auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
         // Underflow to zero is fine; only a magnitude too large is an overflow.
-        const auto e = canonical->find('e');
-        if (e != std::string::npos && (*canonical)[e + 1] != '-') throw ComError::Overflow();
+        if (MagnitudeIsLarge(*canonical)) throw ComError::Overflow();
         return 0.0;
     }
     if (ec != std::errc() || ptr != last) throw ComError::TypeMismatch();
@@ -105,6 +137,7 @@ bool TextToBool(std::string_view text, std::string_view decimalSeparator) {
 }
 
 std::string DoubleToText(double value, std::string_view decimalSeparator) {
+    if (value == 0.0) return "0";  // also for -0, which the platform prints as 0
     char buf[64];
     auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
     std::string s(buf, ec == std::errc() ? ptr : buf);
@@ -134,6 +167,11 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
     }
     out.append(text, pos, std::string_view::npos);
     return out;
+}
+
+void ReplaceAllInPlace(std::string& text, char what, std::string_view with) {
+    if (with.size() == 1) std::replace(text.begin(), text.end(), what, with[0]);
+    else text = ReplaceAll(text, std::string_view(&what, 1), with);
 }
 
 std::string_view TrimSpaces(std::string_view text) {

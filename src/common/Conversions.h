@@ -28,8 +28,9 @@ std::int32_t DoubleToLong(double value);
 // "True"/"False" in any letter case, or a number (non-zero is true); 13 otherwise.
 bool TextToBool(std::string_view text, std::string_view decimalSeparator);
 
-// Shortest text that reads back exactly, with the given decimal separator
-// ("1.5" or "1,5"); exponent form as "1E+20".
+// The platform's general form: at most 15 significant digits, no grouping,
+// the given decimal separator ("1.5" or "1,5"); exponent form for very large
+// and very small magnitudes ("1E+20", "1E-05").
 std::string DoubleToText(double value, std::string_view decimalSeparator);
 
 // Decimal text of a Long, with a minus sign for negative values.
@@ -37,6 +38,10 @@ std::string LongToText(std::int64_t value);
 
 // Plain all-occurrences replacement, left to right, in one pass.
 std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with);
+
+// ReplaceAll of one character, rewriting text in place when the replacement
+// is one character too (no second copy of a large data text).
+void ReplaceAllInPlace(std::string& text, char what, std::string_view with);
 
 // Removes leading and trailing spaces (only spaces, as the platform's Trim does).
 std::string_view TrimSpaces(std::string_view text);

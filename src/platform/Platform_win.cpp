@@ -5,10 +5,14 @@
 namespace orv::platform {
 
 std::string QueryUserDecimalSeparator() noexcept {
-    char buffer[128] = {};
-    const int n = GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 128);
-    if (n > 0) return std::string(buffer, static_cast<std::size_t>(n - 1));
-    return {};
+    try {
+        char buffer[128] = {};
+        const int n = GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 128);
+        if (n > 0) return std::string(buffer, static_cast<std::size_t>(n - 1));
+        return {};
+    } catch (...) {
+        return {};  // the query never raises
+    }
 }
 
 std::string TodayShortDate() {

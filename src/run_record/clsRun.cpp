@@ -85,7 +85,7 @@ Double MaxFitness(Long errorType, Double selectionRange, Long n) {
         case 3: return static_cast<Double>(n);
         default: {
             const Double v = selectionRange * static_cast<Double>(n);
-            if (std::isinf(v) && !std::isinf(selectionRange)) throw ComError::Overflow();
+            if (!std::isfinite(v)) throw ComError::Overflow();
             return v;
         }
     }

@@ -24,11 +24,11 @@ void NormaliseDecimals(std::string& text, std::string_view fieldSeparator) {
 
 void NormaliseDecimals(std::string& text, std::string_view fieldSeparator, const std::string& localeSeparator) {
     if (text.find('.') != std::string::npos && localeSeparator != ".") {
-        text = ReplaceAll(text, ".", localeSeparator);
+        ReplaceAllInPlace(text, '.', localeSeparator);
         return;
     }
     if (text.find(',') != std::string::npos && localeSeparator != "," && fieldSeparator != ",")
-        text = ReplaceAll(text, ",", localeSeparator);
+        ReplaceAllInPlace(text, ',', localeSeparator);
 }
 
 }  // namespace orv::v2LocaleSettings

@@ -61,6 +61,6 @@ std::filesystem::path ExamplesDir();
         } catch (const ::orv::ComError& e_) {                                        \
             EXPECT_EQ(e_.Number(), (number)) << e_.Description();                    \
             const char* d_ = (description);                                          \
-            if (d_) EXPECT_EQ(e_.Description(), std::string(d_));                    \
+            if (d_) { EXPECT_EQ(e_.Description(), std::string(d_)); }                \
         }                                                                            \
     } while (0)

@@ -1,0 +1,14 @@
+// The subcommands of orvconvert: one function per command, each defined in
+// its own file, adds the command and its options to the application.
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+namespace orv::cli {
+
+void AddRecordCommand(CLI::App& app);
+void AddUpgradeCommand(CLI::App& app);
+
+}  // namespace orv::cli

@@ -1,0 +1,49 @@
+// File access of the run-file readers and writer: existence tests, reading
+// line by line (a line ends at CR LF or at a lone CR, never at a lone LF),
+// reading a whole file, and writing one. Bytes pass through undecoded.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace orv::runfile {
+
+inline constexpr std::int32_t kPathFileAccessError = 75;  // cannot open or write
+inline constexpr std::int32_t kDeviceIOError = 57;        // opened, but reading failed
+
+// True for an existing regular file; folders and missing paths are not files.
+bool FileExists(const std::string& path);
+
+// Reads a file line by line through a buffer, so that the header and the RUN
+// block are read once however long the rest of the file is.
+class LineReader {
+public:
+    // Raises 53 when the file is missing, 75 when it cannot be opened.
+    explicit LineReader(const std::string& path);
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    // True when no byte remains.
+    bool AtEnd();
+    // The next line without its end, of which at most `keep` bytes are kept
+    // (the rest is skipped); raises 62 when no byte remains.
+    std::string ReadLine(std::size_t keep = std::string::npos);
+
+private:
+    bool Fill();
+    std::FILE* file_ = nullptr;
+    std::string buffer_;
+    std::size_t pos_ = 0;
+};
+
+// The whole file's bytes; raises 53 or 75 when it cannot be opened, 57 when
+// reading fails, 7 when it does not fit in memory.
+std::string ReadWholeFile(const std::string& path);
+
+// Creates or overwrites the file with the given bytes; raises 75 when the
+// file cannot be created or written.
+void WriteWholeFile(const std::string& path, const std::string& bytes);
+
+}  // namespace orv::runfile

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "common/Conversions.h"
+#include "legacy_file/clsFileParser.h"
+#include "support/TestSupport.h"
+#include "upgrade/v2LocaleSettings.h"
+
+namespace orv {
+namespace {
+
+using test::TempDir;
+
+// Test files are written with "\n" for readability and stored with CR LF.
+std::string Crlf(std::string_view text) { return ReplaceAll(text, "\n", "\r\n"); }
+
+std::string V2File(std::string_view run, std::string_view train = "", std::string_view test = "",
+                   std::string_view header = "<ORV>\n<VERSION>2.0</VERSION>\n<NAME>demo</NAME>\n<RUN>\n") {
+    return Crlf(std::string(header) + "<ATTR>\n" + std::string(run) + "</RUN>\n<VALUES>\n\n<TRAIN>\n" +
+                std::string(train) + "</TRAIN>\n<TEST>\n" + std::string(test) + "</TEST>\n</VALUES>\n</ORV>\n");
+}
+
+TEST(Version, AnswersFromTheFirstLines) {
+    const struct {
+        const char* bytes;
+        double expected;
+    } cases[] = {
+        {"<ORV>\r\n<VERSION>2.0</VERSION>\r\n<NAME>x</NAME>\r\n", 2},
+        {"<ORV>\r<VERSION>2.0</VERSION>", 2},  // a lone CR ends a line
+        {"<ORV>\r\n<VERSION>1.0</VERSION>\r\n", 3},
+        {"<ORV>\r\n<VERSION>2.0</VERSION> \r\n", 3},
+        {"<ORV> \r\n<VERSION>2.0</VERSION>\r\n", -1},
+        {"<orv>\r\n<VERSION>2.0</VERSION>\r\n", -1},
+        {"<ORV>\n<VERSION>2.0</VERSION>\r\n", -1},  // a lone LF does not
+        {"<Zolvane><ORV 1.00>\r\nrest", 1},
+        {"<Zolvane><ORVae 1.00>", 1},
+        {"hello\r\n", -1},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", c.bytes).string()), c.expected) << c.bytes;
+    }
+    const std::string tail(100000, 'x');
+    EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", "<ORV>" + tail).string()), -1);
+    EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", "<ORV>\r\n<VERSION>2.0</VERSION>" + tail).string()), 3);
+    EXPECT_EQ(clsFileParser().Version((dir.path() / "missing.kvr").string()), -2);
+    EXPECT_EQ(clsFileParser().Version(dir.path().string()), -2);
+    EXPECT_COM_ERROR(clsFileParser().Version(dir.Write("f.kvr", "<ORV>\r\n").string()), 62, "Input past end of file");
+    EXPECT_COM_ERROR(clsFileParser().Version(dir.Write("f.kvr", "").string()), 62, nullptr);
+}
+
+TEST(SplitTagLine, TagUpToFirstCloseValueUpToNextOpen) {
+    const struct {
+        const char* line;
+        bool ok;
+        const char* tag;
+        const char* value;
+    } cases[] = {
+        {"<GENERATIONS>500</GENERATIONS>", true, "GENERATIONS", "500"},
+        {"<AUTHOR></AUTHOR>", true, "AUTHOR", ""},
+        {"<NAME>a>b</NAME>", true, "NAME", "a>b"},
+        {"<NAME>a<b</NAME>", true, "NAME", "a"},
+        {"  <NAME>x</NAME>", true, " <NAME", "x"},
+        {"<>v<", true, "", "v"},
+        {"<RUN>", false, "RUN", "old"},  // the tag is taken before the value fails
+        {">x<", false, "old", "old"},
+        {"no tag", false, "old", "old"},
+    };
+    for (const auto& c : cases) {
+        std::string tag = "old", value = "old";
+        EXPECT_EQ(clsFileParser::SplitTagLine(c.line, tag, value), c.ok) << c.line;
+        EXPECT_EQ(tag, c.tag) << c.line;
+        EXPECT_EQ(value, c.value) << c.line;
+    }
+}
+
+TEST(LoadFile, EnvelopeFailures) {
+    const struct {
+        std::string bytes;
+        int number;
+        bool fileFoundAfter;
+    } cases[] = {
+        {Crlf("<ORV>\n<VERSION>2.0</VERSION>\n<NAME>x</NAME>\n<RUN>\n"), 20015, false},  // no <ATTR>
+        {Crlf("<ORV>\n<NAME>x</NAME>\n<ATTR>\n"), 20015, false},                         // nothing after it
+        {Crlf("<ORV>\n<NAME>broken\n<ATTR>\n<VALUES>\nx\n"), 20015, true},
+        {Crlf("<ORV>\n<ATTR>\n<GENERATIONS>5</GENERATIONS>\n"), 62, true},  // no <VALUES>
+        {Crlf("<ORV>\n<ATTR>\n<VALUES>\n"), 62, true},                        // nothing after it
+        {Crlf("<ORV>\n<ATTR>\n<GENERATIONS></GENERATIONS>\n<VALUES>\n\n"), 13, true},
+        {Crlf("<ORV>\n<ATTR>\n<SHOWINTERACTIVE>yes</SHOWINTERACTIVE>\n<VALUES>\n\n"), 13, true},
+        {Crlf("<ORV>\n<ATTR>\n<TESTRSQ>-1.#IND</TESTRSQ>\n<VALUES>\n\n"), 13, true},
+        {Crlf("<ORV>\n<ATTR>\n<LFUNCTION>-</LFUNCTION>\n<VALUES>\n\n"), 1001, true},
+        {Crlf("<ORV>\n<ATTR>\n<VALUES>\nshort\n"), 5, true},  // no room for the closing lines
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        clsFileParser parser;
+        clsRun run;
+        EXPECT_COM_ERROR(parser.LoadFile(dir.Write("f.kvr", c.bytes).string(), run), c.number, nullptr);
+        EXPECT_EQ(parser.FileFound(), c.fileFoundAfter) << c.bytes;
+    }
+    clsFileParser parser;
+    clsRun run;
+    EXPECT_COM_ERROR(parser.LoadFile((dir.path() / "missing.kvr").string(), run), 53, nullptr);
+    EXPECT_COM_ERROR(parser.LoadFile(dir.Write("f.kvr", Crlf("<ORV>\n<RUN>\n")).string(), run), 20015,
+                     "The file is invalid or was saved with a different version of ORV.");
+}
+
+TEST(LoadFile, ReadsTheRunAndTheValues) {
+    TempDir dir;
+    // The last header NAME line is the key; one in the RUN block is an unknown tag.
+    const auto path = dir.Write("run.kvr", V2File("<GENERATIONS>500</GENERATIONS>\n"
+                                                  "<NAME>second > name</NAME>\n"
+                                                  "<generations>7</generations>\n"
+                                                  "  <CHROMOSOMES>9</CHROMOSOMES>\n"
+                                                  "<UNKNOWN>1</UNKNOWN>\n"
+                                                  "\n"
+                                                  "<PRECISION>0,25</PRECISION>\n",
+                                                  "1,5;2\n3;4,5\n", "",
+                                                  "<ORV>\n<NAME>first</NAME>\n<NAME>a>b<c</NAME>\n<RUN>\n"))
+                          .string();
+    clsFileParser parser;
+    clsRun run;
+    run.Cromossomas(42);
+    run.ValidationValues("kept");
+    ASSERT_TRUE(parser.LoadFile(path, run));
+    EXPECT_EQ(run.Key(), "a>b");
+    EXPECT_EQ(parser.RunName(), "a>b");
+    EXPECT_EQ(run.Geracoes(), 500);
+    EXPECT_EQ(run.Cromossomas(), 42);
+    EXPECT_EQ(run.Precision(), 0.25);
+    EXPECT_EQ(run.PathFile(), path);
+    EXPECT_EQ(run.ValidationValues(), "kept");
+    const std::string mark = v2LocaleSettings::DecimalSeparator();
+    EXPECT_EQ(run.TrainValues(), ReplaceAll("1,5;2\r\n3;4,5", ",", mark));
+}
+
+}  // namespace
+}  // namespace orv
