@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "adapter/HostInterfaces.h"
 
 namespace orv {
+
+class clsRun;
 
 // Public error codes of the component.
 enum V2ErrorsEnum : std::int32_t {
@@ -28,7 +31,23 @@ public:
     // error 13 after the file was loaded.
     void Convert(const std::string& pRunFilePath, const std::shared_ptr<host::ITargetRun>& pRun);
 
+    // Steps 1 to 4 of Convert: the version probe with its public errors, then
+    // the loader (which upgrades a version-1.0 file). Answers the loaded record.
+    static clsRun LoadForConversion(const std::string& pRunFilePath);
+
+    // The part of Convert after loading: function set, settings, data sets and
+    // model of an already loaded record, in that order. Same errors as Convert.
+    void TransferLoadedRun(const clsRun& run, const std::shared_ptr<host::ITargetRun>& pRun);
+
 private:
+    void TransferRunSettings(const clsRun& run, host::ITargetRun& target);
+    void SetRunValue(const std::string& key, const host::SettingValue& value, host::ITargetRun& target);
+    std::shared_ptr<host::IFunctionSetObject> BuildFunctionSet(const std::string& functionSet);
+    static host::FunctionEntry FindFunction(const std::string& symbol, const std::vector<host::FunctionEntry>& entries,
+                                            const std::vector<std::string>& symbols);
+    void TransferDataSets(const clsRun& run, host::ITargetRun& target);
+    void TransferModel(const clsRun& run, const std::shared_ptr<host::ITargetRun>& target);
+
     host::IHostFactory& factory_;
 };
 

@@ -10,5 +10,8 @@ namespace orv::cli {
 
 void AddRecordCommand(CLI::App& app);
 void AddUpgradeCommand(CLI::App& app);
+void AddConvertCommand(CLI::App& app);
+void AddCallsCommand(CLI::App& app);
+void AddInfoCommand(CLI::App& app);
 
 }  // namespace orv::cli

@@ -11,6 +11,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(0, 1);
     orv::cli::AddRecordCommand(app);
     orv::cli::AddUpgradeCommand(app);
+    orv::cli::AddConvertCommand(app);
+    orv::cli::AddCallsCommand(app);
+    orv::cli::AddInfoCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::RuntimeError& e) {

@@ -1,3 +1,4 @@
+#include <memory>
 #include <string_view>
 
 #include "common/ComError.h"
@@ -32,6 +33,12 @@ bool BlockText(const String& text, std::string_view open, std::size_t openSkip, 
 }  // namespace
 
 bool clsFileParser::LoadFile(const String& FileName, clsRun& runTemp) {
+    // An upgraded copy lives in the upgrade's shared folder, which stays ours
+    // until the copy has been read; let it go on every way out.
+    struct ReleaseUpgradeFolder {
+        std::shared_ptr<upgrade::UpgradeFolder>& held;
+        ~ReleaseUpgradeFolder() { held.reset(); }
+    } release{UpgradeFolder_};
     return Guarded([&] {
         if (!runfile::FileExists(FileName)) {
             FileFound_ = false;

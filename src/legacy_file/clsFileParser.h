@@ -3,12 +3,17 @@
 // version-1.0 upgrade and the import of data files.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "run_record/clsRun.h"
 
 namespace orv {
+
+namespace upgrade {
+class UpgradeFolder;
+}
 
 class clsFileParser {
 public:
@@ -68,6 +73,9 @@ private:
     Long NumeroValoresFicheiro_ = 0;
     String ErrDescription_;
     Long ErrNumber_ = 0;
+    // The upgrade's temporary folder, held from ConvertOldRun until the
+    // loader has read the upgraded file.
+    std::shared_ptr<upgrade::UpgradeFolder> UpgradeFolder_;
 };
 
 }  // namespace orv

@@ -2,6 +2,8 @@
 // so that no Windows header reaches the core.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace orv::platform {
@@ -12,5 +14,35 @@ std::string QueryUserDecimalSeparator() noexcept;
 
 // The user's short-date form of today's date, as the system would show it.
 std::string TodayShortDate();
+
+// The separator the platform puts between a folder and a name: a slash or a
+// backslash.
+const char* PathSeparator() noexcept;
+
+// Folder of the module (shared library or executable) that holds this code,
+// found at run time, without a trailing separator; empty when it cannot be
+// found.
+std::string ModuleFolder();
+
+// The current user's own folder under the system temporary directory,
+// created when missing; empty when it cannot be had or when it is not a
+// plain folder that only this user can write to.
+std::string UserTempFolder();
+
+// An exclusive advisory lock on a file, held until the object is destroyed.
+// Another process, or another Acquire in this process, waits for it.
+class FileLock {
+public:
+    // Opens the file (creating it when missing) and waits for the lock;
+    // nullptr when the file cannot be opened for writing or locked.
+    static std::unique_ptr<FileLock> Acquire(const std::string& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    explicit FileLock(std::intptr_t handle) noexcept : handle_(handle) {}
+    std::intptr_t handle_;
+};
 
 }  // namespace orv::platform

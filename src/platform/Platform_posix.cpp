@@ -1,9 +1,19 @@
 #include "platform/Platform.h"
 
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <langinfo.h>
+#include <link.h>
 #include <locale.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <vector>
 
 namespace orv::platform {
 
@@ -44,6 +54,85 @@ std::string TodayShortDate() {
         strftime_l(buf, sizeof buf, "%x", &tm, loc.handle);
     }
     return buf;
+}
+
+const char* PathSeparator() noexcept { return "/"; }
+
+namespace {
+// Any object of this library will do: its address tells which module holds
+// the code, whether that is a shared library or the executable itself.
+const char kModuleAnchor = 0;
+
+std::string FolderOf(const std::string& file) {
+    const auto slash = file.rfind('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? std::string("/") : file.substr(0, slash);
+}
+
+std::string ExecutablePath() {
+    std::vector<char> buf(256);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0) return {};
+        if (static_cast<std::size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<std::size_t>(n));
+        if (buf.size() >= 65536) return {};
+        buf.resize(buf.size() * 2);
+    }
+}
+}  // namespace
+
+std::string ModuleFolder() {
+    // The executable's own entry has an empty name in the link map; a shared
+    // library's entry carries the path it was loaded from.
+    Dl_info info{};
+    link_map* map = nullptr;
+    if (::dladdr1(&kModuleAnchor, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) != 0 && map != nullptr &&
+        map->l_name != nullptr && map->l_name[0] != '\0') {
+        char* real = ::realpath(map->l_name, nullptr);
+        if (real != nullptr) {
+            std::string path(real);
+            std::free(real);
+            return FolderOf(path);
+        }
+    }
+    return FolderOf(ExecutablePath());
+}
+
+std::string UserTempFolder() {
+    std::error_code ec;
+    const auto base = std::filesystem::temp_directory_path(ec);
+    if (ec) return {};
+    const std::string folder = (base / ("orvconverter-" + std::to_string(::geteuid()))).string();
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    // A folder that someone else made, or that others can write to, could
+    // have its files swapped underneath us: refuse it.
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+        (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return {};
+    return folder;
+}
+
+std::unique_ptr<FileLock> FileLock::Acquire(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return nullptr;
+    // flock belongs to the open file, so a second open in this process waits
+    // as another process would.
+    int rc = 0;
+    do {
+        rc = ::flock(fd, LOCK_EX);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<FileLock>(new FileLock(fd));
+}
+
+FileLock::~FileLock() {
+    const int fd = static_cast<int>(handle_);
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
 }
 
 }  // namespace orv::platform

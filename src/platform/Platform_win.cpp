@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace orv::platform {
 
 std::string QueryUserDecimalSeparator() noexcept {
@@ -20,6 +22,71 @@ std::string TodayShortDate() {
     const int n = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buffer, 128);
     if (n > 0) return std::string(buffer, static_cast<std::size_t>(n - 1));
     return {};
+}
+
+const char* PathSeparator() noexcept { return "\\"; }
+
+namespace {
+// Any object of this module will do: its address tells which module (the
+// DLL or the executable) holds the code.
+const char kModuleAnchor = 0;
+
+std::string FolderOf(const std::string& file) {
+    const auto cut = file.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : file.substr(0, cut);
+}
+}  // namespace
+
+std::string ModuleFolder() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            &kModuleAnchor, &module))
+        return {};
+    std::vector<char> buf(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(module, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return {};
+        if (n < buf.size()) return FolderOf(std::string(buf.data(), n));
+        if (buf.size() >= 32768) return {};
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string UserTempFolder() {
+    // The temporary directory is the user's own on Windows.
+    char buf[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathA(MAX_PATH + 1, buf);
+    if (n == 0 || n > MAX_PATH) return {};
+    std::string folder(buf, n);
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    folder += "ORVConverter";
+    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return {};
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return {};
+    return folder;
+}
+
+std::unique_ptr<FileLock> FileLock::Acquire(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    // Locks belong to the handle, so a second handle in this process waits
+    // as another process would.
+    OVERLAPPED at{};
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    return std::unique_ptr<FileLock>(new FileLock(reinterpret_cast<std::intptr_t>(file)));
+}
+
+FileLock::~FileLock() {
+    HANDLE file = reinterpret_cast<HANDLE>(handle_);
+    OVERLAPPED at{};
+    UnlockFileEx(file, 0, 1, 0, &at);
+    CloseHandle(file);
 }
 
 }  // namespace orv::platform

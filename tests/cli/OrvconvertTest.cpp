@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
+#include <sstream>
 #include <sys/wait.h>
 
 #include "support/TestSupport.h"
@@ -98,6 +99,64 @@ TEST(Usage, BadArgumentsGiveStatusTwo) {
     }
     EXPECT_EQ(Orvconvert("--version").status, 0);
     EXPECT_EQ(Orvconvert("record --help").status, 0);
+}
+
+std::vector<nlohmann::json> JsonLines(const std::string& text) {
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    return lines;
+}
+
+TEST(Calls, FunctionSetThenSettingsThenDataThenModel) {
+    const Result r = Orvconvert("calls " + Quoted(test::ExamplesDir() / "regression.kvr"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto calls = JsonLines(r.out);
+    std::vector<nlohmann::json> puts, loads;
+    std::ptrdiff_t setFunctionSet = -1, firstCheckKey = -1;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const auto& c = calls[i];
+        if (c["call"] == "SetFunctionSet") setFunctionSet = static_cast<std::ptrdiff_t>(i);
+        if (c["call"] == "CheckKey" && firstCheckKey < 0) firstCheckKey = static_cast<std::ptrdiff_t>(i);
+        if (c["call"] == "PutKeyedValue") puts.push_back(c);
+        if (c["call"] == "LoadFromFile") loads.push_back(c);
+    }
+    EXPECT_GE(setFunctionSet, 0);
+    EXPECT_LT(setFunctionSet, firstCheckKey);
+    ASSERT_EQ(puts.size(), 36u) << "35 settings and the test-set switch";
+    EXPECT_EQ(puts[0]["name"], "Generation");
+    EXPECT_EQ(puts[4], nlohmann::json::parse(
+                           R"({"call":"PutKeyedValue","section":"set_gen","name":"LinkingFunction","type":2,"vt":"I2","value":43})"));
+    EXPECT_EQ(puts[17]["value"], 3) << "separator \";\" as the version-3 code";
+    EXPECT_EQ(puts[34]["name"], "StopValue");
+    EXPECT_EQ(puts[34]["vt"], "R8");
+    EXPECT_EQ(puts[34]["type"], 3);
+    EXPECT_EQ(puts[35]["name"], "UseTestSet");
+    ASSERT_EQ(loads.size(), 2u);
+    EXPECT_EQ(loads[0]["text"].get<std::string>().rfind("flow;head;speed;efficiency\r\n12.5;18.2;1.45;0.612\r\n", 0), 0u);
+    EXPECT_EQ(loads[1]["which"], 2);
+    EXPECT_EQ(calls.back(), nlohmann::json::parse(R"({"call":"SelectModel","number":1})"));
+}
+
+TEST(Convert, OneJsonPerFileAndOnPastFailures) {
+    TempDir out;
+    const Result r = Orvconvert("convert " + Quoted(test::ExamplesDir() / "regression.kvr") + " " +
+                                Quoted(out.path() / "missing.kvr") + " --out-dir " + Quoted(out.path()));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("missing.kvr: error 5004: File not found."), std::string::npos) << r.err;
+    const auto run = nlohmann::json::parse(test::ReadAll(out.path() / "regression.json"));
+    EXPECT_EQ(run["key"], "Pump efficiency");
+    EXPECT_EQ(run["dataSets"][1]["records"].size(), 5u);
+    EXPECT_EQ(run["selectedModel"], 1);
+}
+
+TEST(Info, PrintsTheBestModelAsAFormula) {
+    const Result r = Orvconvert("info " + Quoted(test::ExamplesDir() / "regression.kvr"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Best model:    [((flow+head)*(sqrt(flow)-speed))] + [(head/(speed*flow))] + [exp(speed)]\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Training data: 12 records\n"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -1,0 +1,105 @@
+// orvconvert convert FILE...: converts run files into the reference host and
+// writes each resulting version-3 run as JSON.
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "adapter/V2Adapter.h"
+#include "cli/Commands.h"
+#include "cli/ErrorLine.h"
+#include "host/HostJson.h"
+
+namespace orv::cli {
+namespace {
+
+refhost::Json ConvertToJson(const std::string& file) {
+    refhost::ReferenceHost host;
+    auto run = host.CreateRun();
+    V2Adapter(host).Convert(file, run);
+    return refhost::RunJson(*run);
+}
+
+void WriteJson(const refhost::Json& json, const std::string& out) {
+    if (out.empty() || out == "-") {
+        std::cout << json.dump(2) << '\n';
+        return;
+    }
+    std::ofstream stream(out, std::ios::binary | std::ios::trunc);
+    stream << json.dump(2) << '\n';
+    stream.close();
+    if (!stream) throw ComError(75, "", "Path/File access error: " + out);
+}
+
+// A one-line bar on stderr, redrawn in place; only when stderr is a terminal.
+class Progress {
+public:
+    explicit Progress(std::size_t total) : total_(total), shown_(::isatty(STDERR_FILENO) == 1) {}
+    void Show(std::size_t done, const std::string& file) const {
+        if (!shown_) return;
+        constexpr std::size_t width = 30;
+        const std::size_t filled = total_ ? done * width / total_ : width;
+        std::cerr << "\r\x1b[K[" << std::string(filled, '#') << std::string(width - filled, ' ') << "] " << done
+                  << '/' << total_ << ' ' << file << std::flush;
+    }
+    // Clears the bar so that a message can take the line.
+    void Clear() const {
+        if (shown_) std::cerr << "\r\x1b[K";
+    }
+
+private:
+    std::size_t total_;
+    bool shown_;
+};
+
+}  // namespace
+
+void AddConvertCommand(CLI::App& app) {
+    struct Options {
+        std::vector<std::string> files;
+        std::string out;
+        std::string outDir;
+    };
+    auto opts = std::make_shared<Options>();
+    CLI::App* cmd = app.add_subcommand("convert", "Convert run files into the reference host and write the runs as JSON");
+    cmd->add_option("FILE", opts->files, "Run files (.kvr)")->required();
+    auto* out = cmd->add_option("-o,--output", opts->out, "JSON file to write (one FILE only; default: stdout)");
+    cmd->add_option("--out-dir", opts->outDir, "Folder for one FILE.json per FILE")->excludes(out);
+    cmd->callback([opts] {
+        if (opts->files.size() > 1 && opts->outDir.empty())
+            throw CLI::ValidationError("--out-dir", "several files need --out-dir");
+        if (opts->outDir.empty()) {
+            const std::string& file = opts->files.front();
+            ReportingErrorsFor(file, [&] { WriteJson(ConvertToJson(file), opts->out); });
+            return;
+        }
+        std::error_code ec;
+        std::filesystem::create_directories(opts->outDir, ec);
+        const Progress progress(opts->files.size());
+        bool failed = false;
+        for (std::size_t i = 0; i < opts->files.size(); ++i) {
+            const std::string& file = opts->files[i];
+            progress.Show(i, file);
+            try {
+                Guarded([&] {
+                    const auto target = std::filesystem::path(opts->outDir) /
+                                        std::filesystem::path(file).filename().replace_extension(".json");
+                    WriteJson(ConvertToJson(file), target.string());
+                });
+            } catch (const ComError& e) {
+                progress.Clear();
+                std::cerr << ErrorLine(file, e) << '\n';
+                failed = true;
+            }
+        }
+        progress.Show(opts->files.size(), "");
+        progress.Clear();
+        if (failed) throw CLI::RuntimeError(1);
+    });
+}
+
+}  // namespace orv::cli

@@ -1,0 +1,101 @@
+// orvconvert info FILE: a human summary of a run file and its best model.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "cli/Commands.h"
+#include "cli/Encoding.h"
+#include "cli/ErrorLine.h"
+#include "cli/LoadAsConvert.h"
+#include "common/Conversions.h"
+#include "host/Formula.h"
+#include "legacy_file/clsFileParser.h"
+
+namespace orv::cli {
+namespace {
+
+std::size_t CountRecords(const std::string& values) {
+    std::size_t n = 0;
+    std::istringstream in(values);
+    for (std::string line; std::getline(in, line);)
+        if (line.find_first_not_of(" \t\r") != std::string::npos) ++n;
+    return n;
+}
+
+std::string Number(double v) { return DoubleToText(v, "."); }
+
+// "+x3 - * /": each symbol once, with its weight when above 1.
+std::string FunctionSetText(const std::string& set) {
+    std::string order;
+    std::map<char, int> counts;
+    for (const char c : set)
+        if (counts[c]++ == 0) order += c;
+    std::string out;
+    for (const char c : order) {
+        if (!out.empty()) out += ' ';
+        out += c;
+        if (counts[c] > 1) out += "x" + std::to_string(counts[c]);
+    }
+    return out.empty() ? "(empty)" : out;
+}
+
+// Field names are stored split by spaces or by the data separator.
+std::vector<std::string> FieldNameList(const std::string& text, const std::string& separator) {
+    std::vector<std::string> names;
+    std::string name;
+    for (const char c : text + ' ') {
+        if (c == ' ' || (separator.size() == 1 && c == separator[0])) {
+            if (!name.empty()) names.push_back(std::move(name));
+            name.clear();
+        } else {
+            name += c;
+        }
+    }
+    return names;
+}
+
+void PrintInfo(const std::string& file, const ToUtf8& utf8) {
+    const double version = clsFileParser().Version(file);
+    const clsRun run = LoadAsConvert(file);
+    auto line = [](const char* label, const std::string& value) {
+        std::cout << label << std::string(15 - std::char_traits<char>::length(label), ' ') << value << '\n';
+    };
+    line("Version:", version == 1 ? "1.0 (upgraded to 2.0 on load)" : "2.0");
+    line("Key:", utf8(run.Key()));
+    line("Author:", utf8(run.Author()));
+    line("Category:", run.Category_toString());
+    line("Population:", std::to_string(run.Cromossomas()) + " chromosomes, " + std::to_string(run.Geracoes()) +
+                            " generations");
+    line("Architecture:", std::to_string(run.Genes()) + " genes, head " + std::to_string(run.Head()) +
+                              ", gene length " + std::to_string(run.TamanhoGene()) + ", chromosome length " +
+                              std::to_string(run.TamanhoCromossoma()) + ", linked by " + run.LinkingFunction());
+    line("Function set:", FunctionSetText(run.FunctionSet()));
+    line("Terminals:", std::to_string(run.NumeroTerminais()) +
+                           (run.FieldNames().empty() ? "" : " (fields: " + utf8(run.FieldNames()) + ")"));
+    line("Training data:", std::to_string(CountRecords(run.TrainValues())) + " records");
+    line("Test data:", std::to_string(CountRecords(run.ValidationValues())) + " records");
+    line("Fitness:", "error type " + run.ErrorType_toString() + ", selection range " + Number(run.SelectionRange()));
+    line("  training:", "best " + Number(run.BestFitnessRun()) + " of " + Number(run.MaxFitnessRun()) +
+                            ", R-square " + Number(run.rsQuareRun()));
+    line("  test:", "best " + Number(run.BestFitnessVal()) + " of " + Number(run.MaxFitnessVal()) + ", R-square " +
+                        Number(run.RsquareVal()));
+    const std::string formula = refhost::KarvaToFormula(run.Karva(), run.LinkingFunction(), FieldNameList(run.FieldNames(), run.Separador_toString()));
+    line("Best model:", formula.empty() ? "(none)" : utf8(formula));
+    if (!run.Karva().empty()) line("  Karva:", utf8(run.Karva()));
+}
+
+}  // namespace
+
+void AddInfoCommand(CLI::App& app) {
+    auto file = std::make_shared<std::string>();
+    CLI::App* cmd = app.add_subcommand("info", "Print a summary of a run file and its best model");
+    cmd->add_option("FILE", *file, "Run file (.kvr)")->required();
+    cmd->callback([file] {
+        ReportingErrorsFor(*file, [&] { PrintInfo(*file, ToUtf8("windows-1252")); });
+    });
+}
+
+}  // namespace orv::cli

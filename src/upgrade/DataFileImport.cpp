@@ -1,0 +1,141 @@
+// Import of plain-text data files (one record per line, the dependent
+// variable last) into a run's training or validation set.
+#include <limits>
+#include <string_view>
+#include <vector>
+
+#include "common/ComError.h"
+#include "common/Conversions.h"
+#include "legacy_file/RunFileIO.h"
+#include "legacy_file/clsFileParser.h"
+
+namespace orv {
+namespace {
+
+constexpr const char* kImportSource = "clsFileParser::OpenDataFile";
+
+std::string_view SeparatorText(Long code) {
+    switch (code) {
+        case 0: return " ";
+        case 1: return ";";
+        case 2: return "\t";
+        case 3: return ",";
+        default: return "";
+    }
+}
+
+// Splits as the old reader did: an empty text has no fields, an empty
+// separator leaves the text whole.
+std::vector<std::string_view> SplitFields(std::string_view line, std::string_view sep) {
+    std::vector<std::string_view> fields;
+    if (line.empty()) return fields;
+    if (sep.empty()) {
+        fields.push_back(line);
+        return fields;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t hit = line.find(sep, start);
+        if (hit == std::string_view::npos) {
+            fields.push_back(line.substr(start));
+            return fields;
+        }
+        fields.push_back(line.substr(start, hit - start));
+        start = hit + sep.size();
+    }
+}
+
+bool IsDataNumber(std::string_view field) { return IsNumericText(field, ".") || IsNumericText(field, ","); }
+
+// Each replacement is one left-to-right pass, so three spaces become two.
+void ReplaceOnce(String& text, std::string_view what, std::string_view with) {
+    if (!what.empty() && text.find(what) != String::npos) text = ReplaceAll(text, what, with);
+}
+
+String DoubledSeparator(std::string_view sep) { return String(sep) + String(sep); }
+
+// The first record cleaned only to count its fields and check them.
+String CleanFirstRecord(const String& line, std::string_view sep) {
+    String s = line;
+    ReplaceOnce(s, "  ", " ");
+    s = String(TrimSpaces(s));
+    ReplaceOnce(s, DoubledSeparator(sep), sep);
+    return s;
+}
+
+// Text after the first line end (CR LF, or a lone CR); empty when none.
+String AfterFirstLine(const String& text) {
+    const std::size_t cr = text.find('\r');
+    if (cr == String::npos) return {};
+    const std::size_t from = cr + 1 < text.size() && text[cr + 1] == '\n' ? cr + 2 : cr + 1;
+    return text.substr(from);
+}
+
+}  // namespace
+
+bool clsFileParser::OpenDataFile(const String& path, Long WhichSet, Long separatorCode, clsRun& theRun) {
+    const auto import = [&]() -> bool {
+        const std::string_view sep = SeparatorText(separatorCode);
+        Long count = 1;
+        {
+            runfile::LineReader in(path);
+            if (theRun.FieldNamesExistem()) {
+                String names = in.ReadLine();
+                if (WhichSet == 0) theRun.FieldNames(std::move(names));
+            } else if (WhichSet == 0) {
+                theRun.FieldNames("");
+            }
+
+            const String first = CleanFirstRecord(in.ReadLine(), sep);
+            const auto fields = SplitFields(first, sep);
+            theRun.NumeroTerminais(static_cast<Long>(fields.size()) - 1);
+            // The dependent variable may be a class name; a terminal may not.
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                if (IsDataNumber(fields[i])) continue;
+                if (i + 1 < fields.size()) return false;
+                break;
+            }
+
+            while (!in.AtEnd()) {
+                if (in.ReadLine().empty()) break;
+                if (count == std::numeric_limits<Long>::max()) throw ComError::Overflow();
+                ++count;
+            }
+        }
+        NumeroValoresFicheiro_ = count;
+
+        FileText_ = runfile::ReadWholeFile(path);
+        FileText_ = String(TrimSpaces(FileText_));
+        ReplaceOnce(FileText_, "  ", " ");
+        ReplaceOnce(FileText_, DoubledSeparator(sep), sep);
+        ReplaceOnce(FileText_, "\r\n ", "\r\n");
+        NormaliseDecimals(FileText_, sep);
+
+        String data = theRun.FieldNamesExistem() ? AfterFirstLine(FileText_) : FileText_;
+        if (WhichSet == 0) {
+            theRun.NumeroResultadosExp(count);
+            theRun.TrainingNumeroValoresFicheiro(count);
+            theRun.TrainValues(std::move(data));
+            theRun.TrainPathFile(path);
+        } else if (WhichSet == 1) {
+            theRun.NumeroResultadosValidar(count);
+            theRun.ValidationValues(std::move(data));
+            theRun.ValPathFile(path);
+        }
+        return true;
+    };
+    try {
+        return Guarded(import);
+    } catch (const ComError& e) {
+        if (!e.Source().empty()) throw;
+        throw ComError(e.Number(), kImportSource, e.Description());
+    }
+}
+
+void clsFileParser::OpenDataFileRun(Long WhichSet, clsRun& theRun) {
+    // Whether the file was accepted is not passed on.
+    if (WhichSet == 0) OpenDataFile(theRun.TrainPathFile(), 0, theRun.Separador(), theRun);
+    else if (WhichSet == 1) OpenDataFile(theRun.ValPathFile(), 1, theRun.Separador(), theRun);
+}
+
+}  // namespace orv

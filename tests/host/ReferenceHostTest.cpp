@@ -1,0 +1,127 @@
+// The reference host: data files, settings selection, model numbering and
+// its catalogue.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "adapter/V3Helpers.h"
+#include "host/HostJson.h"
+#include "host/ReferenceHost.h"
+#include "support/TestSupport.h"
+
+namespace orv::refhost {
+namespace {
+
+TEST(DataSet, ReadsRecordsWithEachSeparator) {
+    struct Case {
+        std::int32_t separator;
+        std::string text;
+        bool names;
+        std::vector<std::string> fieldNames;
+    };
+    const std::vector<Case> cases = {
+        {0, "1  2.5 3\r\n\r\n4 5 6\r\n", false, {}},
+        {1, "x\ty\tz\r\n1\t2.5\t3\n4\t5\t6", true, {"x", "y", "z"}},
+        {2, "1,2.5,3\r4,5,6", false, {}},
+        {3, "a;b;c\r\n1;2.5;3\r\n4;5;6\r\n", true, {"a", "b", "c"}},
+    };
+    test::TempDir dir;
+    test::ScopedLocale locale(test::kPointLocale);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.separator);
+        DataSet data;
+        data.LoadFromFile(dir.Write("d.txt", c.text).string(), c.separator, c.names, 1);
+        EXPECT_EQ(data.FieldNames(), c.fieldNames);
+        ASSERT_EQ(data.RecordCount(), 2u);
+        EXPECT_EQ(data.Record(0), (std::vector<double>{1, 2.5, 3}));
+        EXPECT_EQ(data.Record(1), (std::vector<double>{4, 5, 6}));
+        EXPECT_EQ(data.Separator(), c.separator);
+    }
+}
+
+TEST(DataSet, ReadsNumbersInTheUsersLocale) {
+    test::TempDir dir;
+    const auto file = dir.Write("d.txt", "1,5 2\r\n").string();
+    DataSet data;
+    {
+        test::ScopedLocale locale(test::kCommaLocale);
+        data.LoadFromFile(file, 0, false, 1);
+        EXPECT_EQ(data.Record(0), (std::vector<double>{1.5, 2}));
+    }
+    test::ScopedLocale locale(test::kPointLocale);
+    EXPECT_COM_ERROR(data.LoadFromFile(file, 0, false, 1), 13, "Line 1, field 1: '1,5' is not a number");
+    EXPECT_EQ(data.RecordCount(), 1u) << "a failed load keeps the previous content";
+    EXPECT_COM_ERROR(data.LoadFromFile((dir.path() / "missing").string(), 0, false, 1), 53, nullptr);
+    EXPECT_TRUE(std::filesystem::exists(file)) << "the data set deletes nothing";
+}
+
+TEST(DataSet, SeparatorTextsAreTheVersion3Codes) {
+    DataSet data;
+    const std::vector<std::string> texts = {" ", "\t", ",", ";"};
+    for (std::int32_t code = 0; code < 4; ++code) EXPECT_EQ(data.SeparatorText(code), texts[static_cast<std::size_t>(code)]);
+    EXPECT_COM_ERROR(data.SeparatorText(4), 5, nullptr);
+}
+
+TEST(RunSettings, CheckKeySelectsTheKeyForPutValue) {
+    RunSettings settings;
+    EXPECT_FALSE(settings.CheckKey("a#b"));
+    EXPECT_COM_ERROR(settings.PutValue({std::int32_t{1}, 3}), 91, nullptr);
+    settings.PutKeyedValue({"a", "b"}, {std::int32_t{1}, 3});
+    settings.PutKeyedValue({"c", "d"}, {std::string("x"), 8});
+    EXPECT_TRUE(settings.CheckKey("a#b"));
+    settings.PutValue({2.5, 5});
+    EXPECT_EQ(std::get<double>(settings.Find("a#b")->value), 2.5);
+    EXPECT_EQ(settings.All().front().key, "a#b") << "first-put order is kept";
+}
+
+TEST(ModelList, NumbersModelsFromOne) {
+    ModelList list;
+    auto first = std::make_shared<Model>(), second = std::make_shared<Model>();
+    EXPECT_EQ(first->GetNumber(), 0);
+    list.AddModel(first, "");
+    list.AddModel(second, "");
+    EXPECT_EQ(second->GetNumber(), 2);
+    EXPECT_COM_ERROR(list.AddModel(first, ""), 5, nullptr);
+    EXPECT_COM_ERROR(list.SelectModel(3), 9, nullptr);
+    list.SelectModel(2);
+    EXPECT_EQ(list.Selected(), 2);
+}
+
+TEST(Catalogue, CoversTheLegacySymbols) {
+    ReferenceHost host;
+    std::vector<host::FunctionEntry> entries;
+    std::vector<std::string> symbols;
+    V3Helpers::LoadFunctionCatalogue(host, entries, symbols);
+    ASSERT_EQ(entries.size(), symbols.size());
+    for (const std::string s : {"+", "-", "*", "/", "^", "G", "Q", "E", "L", "S", "C", "T", "<", ">"})
+        EXPECT_NE(std::find(symbols.begin(), symbols.end(), s), symbols.end()) << s;
+    std::set<std::int32_t> codes;
+    for (const auto& e : entries) {
+        codes.insert(e.code);
+        EXPECT_EQ(e.content1.find("x0") != std::string::npos, true) << e.key;
+    }
+    EXPECT_EQ(codes.size(), entries.size()) << "codes are unique";
+}
+
+TEST(TempFileWriter, WritesIntoAPrivateFolderRemovedWithTheHost) {
+    std::filesystem::path folder, file;
+    {
+        ReferenceHost host;
+        folder = host.TempPath();
+        file = host.CreateTempFileWriter()->WriteTempFile("a\r\nb");
+        EXPECT_EQ(test::ReadAll(file), "a\r\nb");
+        EXPECT_EQ(std::filesystem::path(file).parent_path(), folder);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+TEST(HostJson, TextsBecomeUtf8) {
+    EXPECT_EQ(AnsiToUtf8("caf\xe9 \x80"), "caf\xc3\xa9 \xe2\x82\xac");
+    Json j;
+    AddSettingValue(j, {std::int16_t{42}, 2});
+    EXPECT_EQ(j.dump(), R"({"type":2,"vt":"I2","value":42})");
+}
+
+}  // namespace
+}  // namespace orv::refhost

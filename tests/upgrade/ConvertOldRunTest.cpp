@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "legacy_file/clsFileParser.h"
+#include "platform/Platform.h"
+#include "support/TestSupport.h"
+#include "upgrade/Version1File.h"
+
+namespace orv::upgrade {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+// Header, settings (training rows, validation rows, terminals), name, two
+// unread lines, Karva, six fitness figures, two paths, then the data section.
+std::string Version1Text(Long train, Long validation, Long terminals, const Lines& data,
+                         const std::string& header = "<Zolvane><ORV 1.00>") {
+    std::string text = header + "\r\nC:\\d#100#2#30#4#0#" + std::to_string(train) + "#" + std::to_string(validation) +
+                       "#" + std::to_string(terminals) + "#0#0#100#0.044#0.3#0.3#0.1#0.1#+-*/PT#0.1#1#" +
+                       "1@0@0@0@0@0@0@0@0@0#0.1#1#1@0@0@0@0@0@0@0@0@0\r\n";
+    for (const char* l : {"Run", "", "", "+ab", "1", "2", "0.5", "3", "4", "0.25", "train.txt", "test.txt"})
+        text += std::string(l) + "\r\n";
+    for (const auto& l : data) text += l + "\r\n";
+    return text;
+}
+
+clsRun Load(const std::string& path) {
+    clsRun run;
+    run.GravadoEmVersaoAnterior(true);
+    clsFileParser().LoadFile(path, run);
+    return run;
+}
+
+TEST(ConvertOldRun, RenamesOldSymbolsInOrder) {
+    EXPECT_EQ(RenameVersion1Symbols("+a*bd"), "+d0*d1d3");
+    EXPECT_EQ(RenameVersion1Symbols("Pcj + Tefghi"), "^d2d9 + Gd4d5d6d7d8");
+}
+
+TEST(ConvertOldRun, BundledExamplesLoadUpgraded) {
+    test::ScopedLocale locale(test::kPointLocale);
+    const std::string folder = platform::ModuleFolder() + platform::PathSeparator();
+    const std::string regressionPath = (test::ExamplesDir() / "v1-regression.kvr").string();
+    const clsRun regression = Load(regressionPath);
+    EXPECT_EQ(regression.PathFile(), regressionPath);
+    EXPECT_EQ(regression.FunctionSet(), "+-*/^");
+    EXPECT_EQ(regression.ValidationValues().substr(0, 15), "1.2 3 13.5717\r\n");
+    EXPECT_EQ(regression.ValPathFile(), folder + "valtemp.tmp");
+    const clsRun classification = Load((test::ExamplesDir() / "v1-classification.kvr").string());
+    EXPECT_EQ(classification.Karva(), "Gd0d2d1d2d0d0d1d1d0d2 * -d1d0d2d0d1d1d2d0d0d2");
+    EXPECT_EQ(classification.TrainValues().substr(0, 14), "0.5 1.25 2 1\r\n");
+    EXPECT_EQ(classification.ValidationValues(), "");
+
+    // Other test programs upgrade in the same folder; the parser holds it
+    // until the upgraded copy is loaded, so look before that.
+    clsRun direct;
+    clsFileParser parser;
+    const std::string upgraded = parser.ConvertOldRun(regressionPath, direct);
+    EXPECT_EQ(upgraded, folder + "_kvr_temp_tmp_28214855245.kvr");
+    EXPECT_TRUE(fs::exists(upgraded));
+    EXPECT_FALSE(fs::exists(folder + "traintemp.tmp") || fs::exists(folder + "valtemp.tmp"));
+}
+
+TEST(ConvertOldRun, DataSectionWalk) {
+    test::ScopedLocale locale(test::kCommaLocale);
+    test::TempDir dir;
+    struct Case {
+        const char* what;
+        Long train, validation, terminals;
+        Lines data;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"columns beyond the terminals in use are not written", 2, 0, 2,
+         {"<TerminalA>", "1", "4", "<TerminalB>", "2", "5.5", "<TerminalC>", "8", "9", "<VarDep>", "3", "6"},
+         "1 2 3\r\n4 5,5 6\r\n"},
+        {"values beyond the row count are ignored", 1, 0, 1, {"<TerminalA>", "1", "2", "<VarDep>", "3"}, "1 3\r\n"},
+        {"a non-numeric value takes its row, an empty line none", 3, 0, 0, {"<VarDep>", "x", "", "7", "8"},
+         "0\r\n7\r\n8\r\n"},
+        {"a tag right after a tag is a value line", 2, 0, 1, {"<TerminalA>", "<VarDep>", "5", "6"}, "0 0\r\n5 0\r\n"},
+        {"unknown and validation tags leave the training table alone", 1, 1, 0,
+         {"<ValVarDep>", "9", "<TerminalK>", "2", "<VarDep>", "1"}, "1\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto path = dir.Write("run.kvr", Version1Text(c.train, c.validation, c.terminals, c.data));
+        EXPECT_EQ(Load(path.string()).TrainValues(), c.text);
+    }
+    // The table has room for lines 0 to 30000 and the walk ends at line 29986.
+    Lines data = {"<VarDep>"};
+    for (int line = 15; line <= 29990; ++line) data.push_back(std::to_string(line));
+    const std::string text = Load(dir.Write("long.kvr", Version1Text(30000, 0, 0, data)).string()).TrainValues();
+    EXPECT_NE(text.find("\r\n29986\r\n0\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("29987"), std::string::npos);
+}
+
+TEST(ConvertOldRun, RefusedFiles) {
+    test::TempDir dir;
+    clsRun run;
+    clsFileParser parser;
+    const auto convert = [&](const std::string& text) { parser.ConvertOldRun(dir.Write("x.kvr", text).string(), run); };
+    try {
+        convert(Version1Text(1, 0, 0, {}, "<Zolvane><ORV 2.00>"));
+        ADD_FAILURE() << "no error";
+    } catch (const ComError& e) {
+        EXPECT_EQ(e.Number(), 2001);
+        EXPECT_EQ(e.Source(), "frmMain::OpenRun");
+        EXPECT_EQ(e.Description(), "This file is invalid or was saved with a newer version of ORV.");
+    }
+    // Counts far beyond what the file could fill.
+    EXPECT_COM_ERROR(convert(Version1Text(2000000000, 0, 1, {"<VarDep>", "1"})), err::kOutOfMemory, "Out of memory");
+    EXPECT_COM_ERROR(convert(Version1Text(1, 40000, 1, {})), err::kOutOfMemory, "Out of memory");
+    EXPECT_COM_ERROR(convert(Version1Text(1, 0, 12, {})), err::kSubscriptOutOfRange, nullptr);
+    EXPECT_COM_ERROR(parser.ConvertOldRun("", run), 91, nullptr);
+    EXPECT_FALSE(run.GravadoEmVersaoAnterior());
+}
+
+// Upgrades share fixed temporary names; several at once must each keep
+// their own data.
+TEST(ConvertOldRun, ConcurrentUpgradesKeepTheirOwnData) {
+    test::ScopedLocale locale(test::kPointLocale);
+    test::TempDir dir;
+    constexpr std::size_t kRuns = 4;
+    std::vector<std::string> paths, expected, failures(kRuns);
+    for (std::size_t i = 0; i < kRuns; ++i) {
+        Lines data = {"<VarDep>"};
+        expected.emplace_back();
+        for (std::size_t row = 0; row < 500; ++row) {
+            data.push_back(std::to_string(i * 1000 + row));
+            expected.back() += data.back() + "\r\n";
+        }
+        paths.push_back(dir.Write("run" + std::to_string(i) + ".kvr", Version1Text(500, 0, 0, data)).string());
+    }
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < kRuns; ++i)
+        threads.emplace_back([&, i] {
+            try {
+                for (int round = 0; round < 5; ++round)
+                    if (Load(paths[i]).TrainValues() != expected[i]) failures[i] = "mixed up";
+            } catch (const ComError& e) {
+                failures[i] = e.Description();
+            }
+        });
+    for (auto& t : threads) t.join();
+    for (std::size_t i = 0; i < kRuns; ++i) EXPECT_EQ(failures[i], "") << "run " << i;
+}
+
+}  // namespace
+}  // namespace orv::upgrade
