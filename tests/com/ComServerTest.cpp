@@ -233,6 +233,7 @@ struct ErrorCase {
     bool targetRun;
     std::int32_t number;
     const char* description;
+    bool reachesHost;  // false: not even asked for the target run interface
 };
 
 void PrintTo(const ErrorCase& c, std::ostream* out) { *out << c.name; }
@@ -252,17 +253,18 @@ TEST_P(ComServerErrors, RaiseTheirNumberAndDescription) {
     EXPECT_EQ(error.result, static_cast<HRESULT>(0x800A0000u | static_cast<unsigned>(c.number)));
     EXPECT_EQ(error.description, c.description);
     EXPECT_EQ(error.source, "ORVConverter.V2Adapter");
+    EXPECT_EQ(Log().calls.empty(), !c.reachesHost) << ::testing::PrintToString(Log().calls);
     if (c.file != ErrorCase::kMissing) DeleteFileA(path.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Convert, ComServerErrors,
     ::testing::Values(
-        ErrorCase{"Missing", ErrorCase::kMissing, "", true, 5004, "File not found."},
-        ErrorCase{"Foreign", ErrorCase::kText, "hello\r\nworld\r\n", true, 5002, "Wrong file format."},
-        ErrorCase{"OldVersion", ErrorCase::kText, "<ORV>\r\n<VERSION>1.0</VERSION>\r\n", true, 5003, "Invalid file."},
-        ErrorCase{"UnknownFunction", ErrorCase::kSampleWithFunctionSet, "+?", true, 5006, "Invalid character: ?"},
-        ErrorCase{"NotATargetRun", ErrorCase::kSampleWithFunctionSet, "++*-", false, 13, "Type mismatch"}),
+        ErrorCase{"Missing", ErrorCase::kMissing, "", true, 5004, "File not found.", false},
+        ErrorCase{"Foreign", ErrorCase::kText, "hello\r\nworld\r\n", true, 5002, "Wrong file format.", false},
+        ErrorCase{"OldVersion", ErrorCase::kText, "<ORV>\r\n<VERSION>1.0</VERSION>\r\n", true, 5003, "Invalid file.", false},
+        ErrorCase{"UnknownFunction", ErrorCase::kSampleWithFunctionSet, "+?", true, 5006, "Invalid character: ?", true},
+        ErrorCase{"NotATargetRun", ErrorCase::kSampleWithFunctionSet, "++*-", false, 13, "Type mismatch", false}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct RefusalCase {

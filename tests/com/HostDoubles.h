@@ -69,6 +69,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
+        if (IsEqualIID(iid, __uuidof(I)) && !IsEqualIID(iid, IID_IDispatch)) Log().calls.push_back("QueryInterface");
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, __uuidof(I))) {
             *out = static_cast<I*>(this);
         } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {

@@ -11,6 +11,7 @@
 #include "HostBridges.h"
 #include "Server.h"
 #include "adapter/V2Adapter.h"
+#include "run_record/clsRun.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -93,10 +94,10 @@ HRESULT V2AdapterObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPAR
 
 HRESULT V2AdapterObject::Convert(BSTR pRunFilePath, IDispatch** pRun) {
     return ComBoundary([&] {
-        const std::string path = AnsiFromBstr(pRunFilePath);
-        // The caller's reference is left as it is. An object without the
-        // target run interface reaches the adapter as none, which refuses it
-        // with a type mismatch once the file is loaded.
+        const clsRun loaded = V2Adapter::LoadForConversion(AnsiFromBstr(pRunFilePath));
+        // Only a loaded file gets as far as the caller's object. Its reference
+        // is left as it is; without the target run interface it reaches the
+        // adapter as none, which refuses it with a type mismatch.
         std::shared_ptr<host::ITargetRun> target;
         ComPtr<IV3TargetRun> run;
         if (pRun && *pRun &&
@@ -104,7 +105,7 @@ HRESULT V2AdapterObject::Convert(BSTR pRunFilePath, IDispatch** pRun) {
             target = BridgeTargetRun(std::move(run));
         }
         ComHostFactory factory;
-        V2Adapter(factory).Convert(path, target);
+        V2Adapter(factory).TransferLoadedRun(loaded, target);
     });
 }
 
