@@ -26,17 +26,11 @@ class ErrorBoundary : public ::testing::TestWithParam<BoundaryCase> {};
 TEST_P(ErrorBoundary, TurnsTheExceptionIntoResultAndErrorInformation) {
     const BoundaryCase& c = GetParam();
     EXPECT_EQ(orv::com::ComBoundary(c.raise), c.result);
-    ComPtr<IErrorInfo> info;
-    const bool described = GetErrorInfo(0, &info) == S_OK;
-    ASSERT_EQ(described, c.source != nullptr);
-    if (!described) return;
-    BSTR text = nullptr;
-    info->GetSource(&text);
-    EXPECT_EQ(Narrow(text), c.source);
-    SysFreeString(text);
-    info->GetDescription(&text);
-    EXPECT_EQ(Narrow(text), c.description);
-    SysFreeString(text);
+    const RaisedError error = TakeErrorInfo();
+    ASSERT_EQ(error.info != nullptr, c.source != nullptr);
+    if (!c.source) return;
+    EXPECT_EQ(error.source, c.source);
+    EXPECT_EQ(error.description, c.description);
 }
 
 const auto kCases = ::testing::Values(
