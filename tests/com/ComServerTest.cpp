@@ -10,8 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <tuple>
 
+#include "ErrorBoundary.h"
 #include "HostDoubles.h"
 #include "ORVConverter.h"
 
@@ -33,26 +37,14 @@ std::string DataPath(const std::string& name) { return SourcePath("tests/com/dat
 // One of the exports of the server built next to this program.
 template <class F = HRESULT(STDAPICALLTYPE*)()>
 F Export(const char* name) {
-    static const HMODULE dll = [] {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        std::string file(path);
-        return LoadLibraryA((file.substr(0, file.find_last_of('\\') + 1) + "ORVConverter.dll").c_str());
-    }();
+    static const HMODULE dll = LoadLibraryA("ORVConverter.dll");  // the program's folder is searched first
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
-}
-
-const SettingRow* FindSetting(const std::string& key) {
-    for (const SettingRow& row : Log().settings) {
-        if (row.key == key) return &row;
-    }
-    return nullptr;
 }
 
 class ComServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        Log() = HostLog{};
+        g_log = HostLog{};
         CLSID clsid{};
         ASSERT_HRESULT_SUCCEEDED(CLSIDFromProgID(L"ORVConverter.V2Adapter", &clsid));
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IConvertible, &adapter_));
@@ -64,7 +56,6 @@ protected:
         adapter_.Reset();
         run_.Reset();
         g_created = Created{};
-        Log() = HostLog{};
         EXPECT_EQ(g_liveObjects, 0) << "host objects still referenced";
     }
 
@@ -84,11 +75,10 @@ protected:
 
 TEST_F(ComServer, ConvertsASampleRunIntoTheHostRun) {
     ASSERT_HRESULT_SUCCEEDED(Convert(DataPath("sample.kvr")));
-    const HostLog& log = Log();
 
-    EXPECT_THAT(log.calls, IsSupersetOf({"SetFunctionSet", "SetKey SampleRun", "SetComments A sample run",
+    EXPECT_THAT(g_log.calls, IsSupersetOf({"SetFunctionSet", "SetKey SampleRun", "SetComments A sample run",
                                          "SetAuthor Ann Example", "PrepareDataSet 1", "PrepareDataSet 2"}));
-    EXPECT_EQ(log.settings.size(), 36u);
+    EXPECT_EQ(g_log.settings.size(), 36u);
     const SettingRow expected[] = {
         {"=", VT_I4, "500", 3},  // the one key the host knows travels without its name
         {"set_gen#Chromosomes", VT_I4, "30", 3},
@@ -102,13 +92,7 @@ TEST_F(ComServer, ConvertsASampleRunIntoTheHostRun) {
         {"run_status#StopValue", VT_R8, "1000", 3},
         {"data#UseTestSet", VT_I2, "1", 3},
     };
-    for (const SettingRow& row : expected) {
-        const SettingRow* found = FindSetting(row.key);
-        ASSERT_NE(found, nullptr) << row.key;
-        EXPECT_EQ(found->type, row.type) << row.key;
-        EXPECT_EQ(found->value, row.value) << row.key;
-        EXPECT_EQ(found->typeCode, row.typeCode) << row.key;
-    }
+    EXPECT_THAT(g_log.settings, IsSupersetOf(expected));
 
     ASSERT_EQ(g_created.functionSets.size(), 1u);
     const FunctionSet& set = *g_created.functionSets[0].Get();
@@ -117,27 +101,28 @@ TEST_F(ComServer, ConvertsASampleRunIntoTheHostRun) {
     EXPECT_THAT(set.order, ElementsAre("Add", "Mul", "Sub"));
     const V3FunctionEntry& add = set.entries.at("Add");
     EXPECT_EQ(std::tuple(add.code, add.count, add.attr3, add.selected), std::tuple(1, 2, 4, VARIANT_TRUE));
-    EXPECT_EQ(Narrow(add.attr0), "Addition");
-    EXPECT_EQ(Narrow(add.content1), "x+y");
-    EXPECT_EQ(Narrow(add.content2), "x+y");
+    EXPECT_EQ(std::tuple(Narrow(add.attr0), Narrow(add.content1), Narrow(add.content2)),
+              std::tuple("Addition", "x+y", "x+y"));
     EXPECT_EQ(set.entries.at("Sub").count, 1);
 
-    ASSERT_EQ(log.dataSets.size(), 2u);
-    EXPECT_EQ(log.dataSets[0].content, "x;y;z\r\n1.5;2;3.5\r\n2.5;3;5.5\r\n4;1;5");
-    EXPECT_EQ(log.dataSets[0].separator, 3);
-    EXPECT_TRUE(log.dataSets[0].fieldNames);
-    EXPECT_EQ(log.dataSets[1].content, "x y z\r\n1;1;2\r\n2;2;4");
-    EXPECT_EQ(log.dataSets[1].which, 2);
+    ASSERT_EQ(g_log.dataSets.size(), 2u);
+    EXPECT_EQ(g_log.dataSets[0].content, "x;y;z\r\n1.5;2;3.5\r\n2.5;3;5.5\r\n4;1;5");
+    EXPECT_EQ(g_log.dataSets[0].separator, 3);
+    EXPECT_TRUE(g_log.dataSets[0].fieldNames);
+    EXPECT_EQ(g_log.dataSets[1].content, "x y z\r\n1;1;2\r\n2;2;4");
+    EXPECT_EQ(g_log.dataSets[1].which, 2);
 
     ASSERT_EQ(g_created.models.size(), 1u);
     EXPECT_THAT(g_created.models[0]->program, ElementsAre(1, 3, -1, -13, -1, -2, -1));
-    EXPECT_THAT(log.calls, IsSupersetOf({"AttachRun", "SetFlagA -1", "SetProgram 3", "SetFlagB 1",
+    EXPECT_THAT(g_log.calls, IsSupersetOf({"AttachRun", "SetFlagA -1", "SetProgram 3", "SetFlagB 1",
                                          "TrainBestFitness 950.5", "TrainRSquare 0.95", "TestBestFitness 900.25",
                                          "TestRSquare 0.9", "AddModel ''", "SelectModel 7"}));
     EXPECT_EQ(run_->models->added.size(), 1u);
 }
 
+// The failure of a raised error number, and the server's own error source.
 constexpr HRESULT Raised(unsigned number) { return static_cast<HRESULT>(0x800A0000u | number); }
+constexpr const char* kOurs = "ORVConverter.V2Adapter";
 
 // A conversion that fails on its own (our number, source and description) or
 // because the host refused a call (the host's result and error information).
@@ -157,19 +142,19 @@ class ConvertFailures : public ComServer, public ::testing::WithParamInterface<F
 
 TEST_P(ConvertFailures, ReachTheCallerAsRaised) {
     const FailureCase& c = GetParam();
-    Log().refuse = c.refusal;
+    g_log.refuse = c.refusal;
     ComPtr<NotARun> foreign(new NotARun);
     EXPECT_EQ(Convert(DataPath(c.file), c.targetRun ? static_cast<IDispatch*>(run_.Get()) : foreign.Get()), c.result);
     const RaisedError error = TakeErrorInfo();
-    EXPECT_EQ(Log().calls.empty(), !c.reachesHost) << ::testing::PrintToString(Log().calls);
+    EXPECT_EQ(g_log.calls.empty(), !c.reachesHost) << ::testing::PrintToString(g_log.calls);
     if (c.description) {
-        EXPECT_EQ(error.source, "ORVConverter.V2Adapter");
+        EXPECT_EQ(error.source, kOurs);
         EXPECT_EQ(error.description, c.description);
     } else if (FAILED(c.result)) {
-        EXPECT_EQ(error.info.Get(), Log().raised.Get()) << "the host's own error information";
+        EXPECT_EQ(error.info.Get(), g_log.raised.Get()) << "the host's own error information";
     } else {
-        ASSERT_EQ(Log().dataSets.size(), 1u) << "the training set still loads";
-        EXPECT_EQ(Log().dataSets[0].which, 1);
+        ASSERT_EQ(g_log.dataSets.size(), 1u) << "the training set still loads";
+        EXPECT_EQ(g_log.dataSets[0].which, 1);
     }
 }
 
@@ -191,6 +176,44 @@ INSTANTIATE_TEST_SUITE_P(
                     nullptr, true}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// The one place where the server's exceptions become COM failures.
+struct BoundaryCase {
+    const char* name;
+    std::function<void()> raise;
+    HRESULT result;
+    const char* source;  // null: no error information expected
+    const char* description;
+};
+
+void PrintTo(const BoundaryCase& c, std::ostream* out) { *out << c.name; }
+
+class ErrorBoundary : public ::testing::TestWithParam<BoundaryCase> {};
+
+TEST_P(ErrorBoundary, TurnsTheExceptionIntoResultAndErrorInformation) {
+    const BoundaryCase& c = GetParam();
+    EXPECT_EQ(orv::com::ComBoundary(c.raise), c.result);
+    const RaisedError error = TakeErrorInfo();
+    ASSERT_EQ(error.info != nullptr, c.source != nullptr);
+    if (!c.source) return;
+    EXPECT_EQ(error.source, c.source);
+    EXPECT_EQ(error.description, c.description);
+}
+
+const auto kCases = ::testing::Values(
+    BoundaryCase{"Success", [] {}, S_OK, nullptr, ""},
+    BoundaryCase{"PublicCode", [] { throw orv::ComError(5006, "", "Invalid character: ?"); }, Raised(5006), kOurs,
+                 "Invalid character: ?"},
+    BoundaryCase{"OwnSourceKept", [] { throw orv::ComError(20015, "clsFileParser", "Bad"); }, Raised(20015),
+                 "clsFileParser", "Bad"},
+    BoundaryCase{"OutOfMemory", [] { throw std::bad_alloc(); }, Raised(7), kOurs, "Out of memory"},
+    BoundaryCase{"HresultAsNumber", [] { throw orv::ComError(std::int32_t{REGDB_E_CLASSNOTREG}, "", "No class"); },
+                 REGDB_E_CLASSNOTREG, kOurs, "No class"},
+    BoundaryCase{"HostFailureWithoutInformation", [] { orv::com::CheckHost(E_ACCESSDENIED, nullptr, IID_NULL); },
+                 E_ACCESSDENIED, nullptr, ""},
+    BoundaryCase{"ForeignException", [] { throw 42; }, Raised(51), kOurs, "Internal error"});
+
+INSTANTIATE_TEST_SUITE_P(Com, ErrorBoundary, kCases, [](const auto& param) { return std::string(param.param.name); });
+
 // The "," locale, selected for this process by LC_ALL (ctest runs it once so).
 TEST_F(ComServer, ReadsNumbersInTheUsersLocale) {
     const char* expected = std::getenv("ORV_EXPECT_DECIMAL");
@@ -200,11 +223,10 @@ TEST_F(ComServer, ReadsNumbersInTheUsersLocale) {
     ASSERT_STREQ(separator, expected);
 
     ASSERT_HRESULT_SUCCEEDED(Convert(DataPath("sample.kvr")));
-    ASSERT_NE(FindSetting("set_ff#Precision"), nullptr);
-    EXPECT_EQ(FindSetting("set_ff#Precision")->value, "0.01");
-    ASSERT_FALSE(Log().dataSets.empty());
+    EXPECT_THAT(g_log.settings, ::testing::Contains(SettingRow{"set_ff#Precision", VT_R8, "0.01", 5}));
+    ASSERT_FALSE(g_log.dataSets.empty());
     const std::string d = expected;
-    EXPECT_EQ(Log().dataSets[0].content, "x;y;z\r\n1" + d + "5;2;3" + d + "5\r\n2" + d + "5;3;5" + d + "5\r\n4;1;5");
+    EXPECT_EQ(g_log.dataSets[0].content, "x;y;z\r\n1" + d + "5;2;3" + d + "5\r\n2" + d + "5;3;5" + d + "5\r\n4;1;5");
 }
 
 // Whatever the bundled examples hold, each conversion ends in success or a

@@ -7,6 +7,7 @@
 #include <msxml2.h>
 #include <wrl/client.h>
 
+#include <charconv>
 #include <cstdint>
 #include <fstream>
 #include <map>
@@ -23,23 +24,20 @@ namespace orvtest {
 
 using Microsoft::WRL::ComPtr;
 
+// key: "section#name", or "=" for a value put without its key.
 struct SettingRow {
-    std::string key;  // "section#name", or "=" for a value put without its key
+    std::string key;
     VARTYPE type;
     std::string value;
     std::int32_t typeCode;
+    bool operator==(const SettingRow&) const = default;
 };
-struct LoadedDataSet {
-    std::string content;
-    std::int32_t separator;
-    bool fieldNames;
-    std::int32_t which;
-};
-struct Refusal {
-    std::string call;  // e.g. "SetAuthor" or "LoadFromFile 2"
-    HRESULT result;
-    const wchar_t* description;  // null: no error information
-};
+inline void PrintTo(const SettingRow& r, std::ostream* out) {
+    *out << r.key << " (type " << r.type << ") " << r.value << " as " << r.typeCode;
+}
+struct LoadedDataSet { std::string content; std::int32_t separator; bool fieldNames; std::int32_t which; };
+// call: a prefix such as "SetAuthor" or "LoadFromFile 2"; description null: no error information.
+struct Refusal { std::string call; HRESULT result; const wchar_t* description; };
 
 // What reached the host during one conversion.
 struct HostLog {
@@ -49,10 +47,7 @@ struct HostLog {
     std::optional<Refusal> refuse;
     ComPtr<IErrorInfo> raised;  // the error information of the refusal
 };
-inline HostLog& Log() {
-    static HostLog log;
-    return log;
-}
+inline HostLog g_log;
 
 // Host objects alive now; 0 once every reference was given back.
 inline LONG g_liveObjects = 0;
@@ -64,6 +59,13 @@ inline std::string Narrow(BSTR text) {
     return out;
 }
 
+// The text of a BSTR handed to us, which is freed.
+inline std::string Take(BSTR text) {
+    std::string narrow = Narrow(text);
+    SysFreeString(text);
+    return narrow;
+}
+
 inline BSTR Wide(const std::string& text) {
     const int n = static_cast<int>(text.size());
     std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), n, nullptr, 0)), 0);
@@ -73,36 +75,30 @@ inline BSTR Wide(const std::string& text) {
 
 // Shortest form, "." as decimal mark.
 inline std::string NumberText(double value) {
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    out << value;
-    return out.str();
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 // The thread's error information, taken (and so cleared).
 struct RaisedError {
     ComPtr<IErrorInfo> info;  // null: none set
-    std::string source;
-    std::string description;
+    std::string source, description;
 };
 inline RaisedError TakeErrorInfo() {
     RaisedError error;
     if (GetErrorInfo(0, &error.info) != S_OK) return error;
-    BSTR source = nullptr;
-    BSTR description = nullptr;
-    error.info->GetSource(&source);
-    error.info->GetDescription(&description);
-    error.source = Narrow(source);
-    error.description = Narrow(description);
-    SysFreeString(source);
-    SysFreeString(description);
+    BSTR text = nullptr;
+    error.info->GetSource(&text);
+    error.source = Take(text);
+    error.info->GetDescription(&text);
+    error.description = Take(text);
     return error;
 }
 
 // Every placeholder UnusedNN answers E_NOTIMPL. Names an interface does not
 // have are plain members of the double, outside any vtable.
 #define ORV_UNUSED(n) \
-    HRESULT STDMETHODCALLTYPE Unused##n() { return E_NOTIMPL; }
+    STDMETHODIMP Unused##n() { return E_NOTIMPL; }
 #define ORV_UNUSED_TEN(d)                                                                                       \
     ORV_UNUSED(d##0) ORV_UNUSED(d##1) ORV_UNUSED(d##2) ORV_UNUSED(d##3) ORV_UNUSED(d##4) ORV_UNUSED(d##5) \
     ORV_UNUSED(d##6) ORV_UNUSED(d##7) ORV_UNUSED(d##8) ORV_UNUSED(d##9)
@@ -114,14 +110,13 @@ class HostObject : public I, public ISupportErrorInfo {
 public:
     HostObject() { ++g_liveObjects; }
     virtual ~HostObject() { --g_liveObjects; }
-    HostObject(const HostObject&) = delete;
-    HostObject& operator=(const HostObject&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (IsEqualIID(iid, __uuidof(I)) && !IsEqualIID(iid, IID_IDispatch)) Log().calls.push_back("QueryInterface");
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, __uuidof(I))) {
+        const bool own = IsEqualIID(iid, __uuidof(I));
+        if (own && !IsEqualIID(iid, IID_IDispatch)) g_log.calls.push_back("QueryInterface");
+        if (own || IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
             *out = static_cast<I*>(this);
         } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
             *out = static_cast<ISupportErrorInfo*>(this);
@@ -131,19 +126,19 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override {
         const ULONG left = --references_;
         if (left == 0) delete this;
         return left;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
         return IsEqualIID(iid, __uuidof(I)) ? S_OK : S_FALSE;
     }
     ORV_UNUSED_TEN(0) ORV_UNUSED_TEN(1) ORV_UNUSED_TEN(2) ORV_UNUSED_TEN(3) ORV_UNUSED_TEN(4)
@@ -153,19 +148,18 @@ public:
 protected:
     // Logs the call; answers the planned refusal when it names this call.
     HRESULT Call(const std::string& call) {
-        HostLog& log = Log();
-        log.calls.push_back(call);
-        if (!log.refuse || call.rfind(log.refuse->call, 0) != 0) return S_OK;
-        log.raised.Reset();
-        if (log.refuse->description) {
+        g_log.calls.push_back(call);
+        if (!g_log.refuse || call.rfind(g_log.refuse->call, 0) != 0) return S_OK;
+        g_log.raised.Reset();
+        if (g_log.refuse->description) {
             ComPtr<ICreateErrorInfo> create;
             CreateErrorInfo(&create);
             create->SetSource(const_cast<LPOLESTR>(L"Host.Run"));
-            create->SetDescription(const_cast<LPOLESTR>(log.refuse->description));
-            create.As(&log.raised);
+            create->SetDescription(const_cast<LPOLESTR>(g_log.refuse->description));
+            create.As(&g_log.raised);
         }
-        SetErrorInfo(0, log.raised.Get());
-        return log.refuse->result;
+        SetErrorInfo(0, g_log.raised.Get());
+        return g_log.refuse->result;
     }
     // Logs the call and, unless refused, hands out the object.
     template <class T, class Out>
@@ -187,39 +181,36 @@ class NotARun final : public HostObject<IDispatch> {};
 
 class RunSettings final : public HostObject<IV3RunSettings> {
 public:
-    HRESULT STDMETHODCALLTYPE PutValue(V3SettingValue* value) override { return Put("=", *value); }
-    HRESULT STDMETHODCALLTYPE PutKeyedValue(V3KeyPair* key, V3SettingValue* value) override {
+    STDMETHODIMP PutValue(V3SettingValue* value) override { return Put("=", *value); }
+    STDMETHODIMP PutKeyedValue(V3KeyPair* key, V3SettingValue* value) override {
         return Put(Narrow(key->section) + "#" + Narrow(key->name), *value);
     }
     // The host knows one key, to show that a known key travels without its name.
-    HRESULT STDMETHODCALLTYPE CheckKey(BSTR* key, VARIANT_BOOL* known) override {
+    STDMETHODIMP CheckKey(BSTR* key, VARIANT_BOOL* known) override {
         *known = Narrow(*key) == "run_status#Generation" ? VARIANT_TRUE : VARIANT_FALSE;
         return Call("CheckKey");
     }
 
 private:
-    HRESULT Put(const std::string& key, const V3SettingValue& v) {
-        std::string text = "?";
-        if (v.value.vt == VT_I4) text = std::to_string(v.value.lVal);
-        if (v.value.vt == VT_I2) text = std::to_string(v.value.iVal);
-        if (v.value.vt == VT_R8) text = NumberText(v.value.dblVal);
-        if (v.value.vt == VT_BSTR) text = Narrow(v.value.bstrVal);
-        Log().settings.push_back({key, v.value.vt, text, v.typeCode});
+    HRESULT Put(const std::string& key, V3SettingValue& v) {
+        VARIANT text{};
+        VariantChangeTypeEx(&text, &v.value, LOCALE_INVARIANT, 0, VT_BSTR);
+        g_log.settings.push_back({key, v.value.vt, Take(text.bstrVal), v.typeCode});
         return Call(key == "=" ? "PutValue" : "PutKeyedValue " + key);
     }
 };
 
 class DataSet final : public HostObject<IV3DataSet> {
 public:
-    HRESULT STDMETHODCALLTYPE LoadFromFile(BSTR* path, LONG separator, VARIANT_BOOL fieldNames, LONG which) override {
+    STDMETHODIMP LoadFromFile(BSTR* path, LONG separator, VARIANT_BOOL fieldNames, LONG which) override {
         const HRESULT hr = Call("LoadFromFile " + std::to_string(which));
         if (FAILED(hr)) return hr;
         std::ostringstream content;
         content << std::ifstream(Narrow(*path), std::ios::binary).rdbuf();
-        Log().dataSets.push_back({content.str(), separator, fieldNames == VARIANT_TRUE, which});
+        g_log.dataSets.push_back({content.str(), separator, fieldNames == VARIANT_TRUE, which});
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SeparatorText(LONG separator, BSTR* text) override {
+    STDMETHODIMP SeparatorText(LONG separator, BSTR* text) override {
         static const char* const kTexts[] = {" ", "\t", ",", ";"};
         *text = Wide(separator >= 0 && separator < 4 ? kTexts[separator] : "");
         return Call("SeparatorText " + std::to_string(separator));
@@ -228,22 +219,22 @@ public:
 
 class Model final : public HostObject<IV3Model> {
 public:
-    HRESULT STDMETHODCALLTYPE GetNumber(LONG* number) override {
+    STDMETHODIMP GetNumber(LONG* number) override {
         *number = 7;
         return Call("GetNumber");
     }
-    HRESULT STDMETHODCALLTYPE SetFlagB(LONG* value) override { return Number("SetFlagB", *value); }
-    HRESULT STDMETHODCALLTYPE SetFlagA(LONG* value) override { return Number("SetFlagA", *value); }
-    HRESULT STDMETHODCALLTYPE SetTrainBestFitness(DOUBLE* v) override { return Number("TrainBestFitness", *v); }
-    HRESULT STDMETHODCALLTYPE SetTestBestFitness(DOUBLE* v) override { return Number("TestBestFitness", *v); }
-    HRESULT STDMETHODCALLTYPE SetTrainMaxFitness(DOUBLE* v) override { return Number("TrainMaxFitness", *v); }
-    HRESULT STDMETHODCALLTYPE SetTestMaxFitness(DOUBLE* v) override { return Number("TestMaxFitness", *v); }
-    HRESULT STDMETHODCALLTYPE SetTrainRSquare(DOUBLE* v) override { return Number("TrainRSquare", *v); }
-    HRESULT STDMETHODCALLTYPE SetTestRSquare(DOUBLE* v) override { return Number("TestRSquare", *v); }
-    HRESULT STDMETHODCALLTYPE AttachRun(IV3TargetRun** run) override {
+    STDMETHODIMP SetFlagB(LONG* value) override { return Number("SetFlagB", *value); }
+    STDMETHODIMP SetFlagA(LONG* value) override { return Number("SetFlagA", *value); }
+    STDMETHODIMP SetTrainBestFitness(DOUBLE* v) override { return Number("TrainBestFitness", *v); }
+    STDMETHODIMP SetTestBestFitness(DOUBLE* v) override { return Number("TestBestFitness", *v); }
+    STDMETHODIMP SetTrainMaxFitness(DOUBLE* v) override { return Number("TrainMaxFitness", *v); }
+    STDMETHODIMP SetTestMaxFitness(DOUBLE* v) override { return Number("TestMaxFitness", *v); }
+    STDMETHODIMP SetTrainRSquare(DOUBLE* v) override { return Number("TrainRSquare", *v); }
+    STDMETHODIMP SetTestRSquare(DOUBLE* v) override { return Number("TestRSquare", *v); }
+    STDMETHODIMP AttachRun(IV3TargetRun** run) override {
         return Call(run && *run ? "AttachRun" : "AttachRun Nothing");
     }
-    HRESULT STDMETHODCALLTYPE SetProgram(SAFEARRAY** array) override {
+    STDMETHODIMP SetProgram(SAFEARRAY** array) override {
         LONG low = 0;
         LONG high = -1;
         SafeArrayGetLBound(*array, 1, &low);
@@ -263,8 +254,8 @@ private:
 
 class ModelList final : public HostObject<IV3ModelList> {
 public:
-    HRESULT STDMETHODCALLTYPE SelectModel(LONG number) override { return Call("SelectModel " + std::to_string(number)); }
-    HRESULT STDMETHODCALLTYPE AddModel(IV3Model** model, BSTR* name, IDispatch** item) override {
+    STDMETHODIMP SelectModel(LONG number) override { return Call("SelectModel " + std::to_string(number)); }
+    STDMETHODIMP AddModel(IV3Model** model, BSTR* name, IDispatch** item) override {
         const HRESULT hr = CallHanding("AddModel '" + Narrow(*name) + "'", ComPtr<NotARun>(new NotARun), item);
         if (SUCCEEDED(hr)) added.push_back(*model);
         return hr;
@@ -275,22 +266,18 @@ public:
 
 class TargetRun final : public HostObject<IV3TargetRun> {
 public:
-    HRESULT STDMETHODCALLTYPE GetModels(IV3ModelList** out) override { return CallHanding("GetModels", models, out); }
-    HRESULT STDMETHODCALLTYPE GetSettings(IV3RunSettings** out) override {
-        return CallHanding("GetSettings", settings_, out);
-    }
-    HRESULT STDMETHODCALLTYPE SetKey(BSTR* key) override { return Call("SetKey " + Narrow(*key)); }
-    HRESULT STDMETHODCALLTYPE SetAuthor(BSTR* author) override { return Call("SetAuthor " + Narrow(*author)); }
-    HRESULT STDMETHODCALLTYPE SetComments(BSTR* comments) override { return Call("SetComments " + Narrow(*comments)); }
-    HRESULT STDMETHODCALLTYPE SetFunctionSet(IV3FunctionSet** set) override {
+    STDMETHODIMP GetModels(IV3ModelList** out) override { return CallHanding("GetModels", models, out); }
+    STDMETHODIMP GetSettings(IV3RunSettings** out) override { return CallHanding("GetSettings", settings_, out); }
+    STDMETHODIMP SetKey(BSTR* key) override { return Call("SetKey " + Narrow(*key)); }
+    STDMETHODIMP SetAuthor(BSTR* author) override { return Call("SetAuthor " + Narrow(*author)); }
+    STDMETHODIMP SetComments(BSTR* comments) override { return Call("SetComments " + Narrow(*comments)); }
+    STDMETHODIMP SetFunctionSet(IV3FunctionSet** set) override {
         const HRESULT hr = Call("SetFunctionSet");
         if (SUCCEEDED(hr)) functionSet = *set;
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE PrepareDataSet(LONG which) override {
-        return Call("PrepareDataSet " + std::to_string(which));
-    }
-    HRESULT STDMETHODCALLTYPE GetDataSet(LONG which, IV3DataSet** out) override {
+    STDMETHODIMP PrepareDataSet(LONG which) override { return Call("PrepareDataSet " + std::to_string(which)); }
+    STDMETHODIMP GetDataSet(LONG which, IV3DataSet** out) override {
         if (which != 1 && which != 2) return E_INVALIDARG;
         return CallHanding("GetDataSet " + std::to_string(which), dataSets_[which - 1], out);
     }
@@ -305,10 +292,19 @@ private:
 
 // The host's catalogue of native functions: name, arity, key, attr3, code and
 // symbol by position. The last one has no symbol, so nothing can select it.
+inline constexpr const char* kCatalogue =
+    "<FFnatives>"
+    "<function name=\"Addition\" arity=\"2\" key=\"Add\" weight=\"4\" code=\"1\" symbol=\"+\">x+y</function>"
+    "<function name=\"Subtraction\" arity=\"2\" key=\"Sub\" weight=\"4\" code=\"2\" symbol=\"-\">x-y</function>"
+    "<function name=\"Multiplication\" arity=\"2\" key=\"Mul\" weight=\"4\" code=\"3\" symbol=\"*\">x*y</function>"
+    "<function name=\"Division\" arity=\"2\" key=\"Div\" weight=\"1\" code=\"4\" symbol=\"/\">x/y</function>"
+    "<function name=\"Exponential\" arity=\"1\" key=\"Exp\" weight=\"1\" code=\"5\">exp(x)</function>"
+    "</FFnatives>";
+
 class CatalogueSource final : public HostObject<IV3CatalogueSource> {
 public:
-    HRESULT STDMETHODCALLTYPE Open() override { return Call("Open"); }
-    HRESULT STDMETHODCALLTYPE GetSection(BSTR* name, IXMLDOMNode** section) override {
+    STDMETHODIMP Open() override { return Call("Open"); }
+    STDMETHODIMP GetSection(BSTR* name, IXMLDOMNode** section) override {
         HRESULT hr = Call("GetSection " + Narrow(*name));
         ComPtr<IXMLDOMDocument> document;
         if (SUCCEEDED(hr)) {
@@ -316,14 +312,7 @@ public:
                                   &document);
         }
         if (FAILED(hr)) return hr;
-        BSTR xml = Wide(
-            "<FFnatives>"
-            "<function name=\"Addition\" arity=\"2\" key=\"Add\" weight=\"4\" code=\"1\" symbol=\"+\">x+y</function>"
-            "<function name=\"Subtraction\" arity=\"2\" key=\"Sub\" weight=\"4\" code=\"2\" symbol=\"-\">x-y</function>"
-            "<function name=\"Multiplication\" arity=\"2\" key=\"Mul\" weight=\"4\" code=\"3\" symbol=\"*\">x*y</function>"
-            "<function name=\"Division\" arity=\"2\" key=\"Div\" weight=\"1\" code=\"4\" symbol=\"/\">x/y</function>"
-            "<function name=\"Exponential\" arity=\"1\" key=\"Exp\" weight=\"1\" code=\"5\">exp(x)</function>"
-            "</FFnatives>");
+        BSTR xml = Wide(kCatalogue);
         VARIANT_BOOL loaded = VARIANT_FALSE;
         document->loadXML(xml, &loaded);
         SysFreeString(xml);
@@ -338,27 +327,26 @@ public:
     ~FunctionSet() override {
         for (auto& [key, entry] : entries) Free(entry);
     }
-    HRESULT STDMETHODCALLTYPE Initialise(IXMLDOMDocument** document) override {
+    STDMETHODIMP Initialise(IXMLDOMDocument** document) override {
         BSTR xml = nullptr;
         (*document)->get_xml(&xml);
-        initialXml = Narrow(xml);
-        SysFreeString(xml);
+        initialXml = Take(xml);
         return Call("Initialise");
     }
-    HRESULT STDMETHODCALLTYPE Contains(BSTR* key, VARIANT_BOOL* found) override {
+    STDMETHODIMP Contains(BSTR* key, VARIANT_BOOL* found) override {
         *found = entries.count(Narrow(*key)) ? VARIANT_TRUE : VARIANT_FALSE;
         return Call("Contains " + Narrow(*key));
     }
-    HRESULT STDMETHODCALLTYPE GetEntry(BSTR* key, V3FunctionEntry* entry) override {
+    STDMETHODIMP GetEntry(BSTR* key, V3FunctionEntry* entry) override {
         *entry = Copy(entries.at(Narrow(*key)));
         return Call("GetEntry " + Narrow(*key));
     }
-    HRESULT STDMETHODCALLTYPE AddEntry(V3FunctionEntry* entry, LONG zero) override {
+    STDMETHODIMP AddEntry(V3FunctionEntry* entry, LONG zero) override {
         order.push_back(Narrow(entry->key));
         Free(entries[order.back()]) = Copy(*entry);
         return Call("AddEntry " + order.back() + " " + std::to_string(zero));
     }
-    HRESULT STDMETHODCALLTYPE UpdateEntry(V3FunctionEntry* entry) override {
+    STDMETHODIMP UpdateEntry(V3FunctionEntry* entry) override {
         Free(entries[Narrow(entry->key)]) = Copy(*entry);
         return Call("UpdateEntry " + Narrow(entry->key));
     }
@@ -384,7 +372,7 @@ private:
 
 class TempFileWriter final : public HostObject<IV3TempFileWriter> {
 public:
-    HRESULT STDMETHODCALLTYPE WriteTempFile(BSTR* text, BSTR* path) override {
+    STDMETHODIMP WriteTempFile(BSTR* text, BSTR* path) override {
         const HRESULT hr = Call("WriteTempFile");
         if (FAILED(hr)) return hr;
         char folder[MAX_PATH] = {};
@@ -407,47 +395,42 @@ inline Created g_created;
 template <class T>
 class Factory final : public IClassFactory {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         const bool known = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory);
         *out = known ? this : nullptr;
         return known ? S_OK : E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (outer) return CLASS_E_NOAGGREGATION;
         ComPtr<T> object(new T);
         if constexpr (std::is_same_v<T, FunctionSet>) g_created.functionSets.push_back(object);
         if constexpr (std::is_same_v<T, Model>) g_created.models.push_back(object);
         return object->QueryInterface(iid, out);
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };
 
 // Makes the host classes creatable in this process; revokes them on exit.
 class HostClasses {
 public:
     HostClasses() {
-        static Factory<CatalogueSource> catalogue;
-        static Factory<FunctionSet> functionSets;
-        static Factory<TempFileWriter> writers;
-        static Factory<Model> models;
-        const std::pair<const CLSID*, IClassFactory*> classes[] = {
-            {&orv::com::kClsidCatalogueSource, &catalogue},
-            {&orv::com::kClsidFunctionSet, &functionSets},
-            {&orv::com::kClsidTempFileWriter, &writers},
-            {&orv::com::kClsidModel, &models},
-        };
-        for (auto [clsid, factory] : classes) {
-            DWORD& cookie = cookies_.emplace_back();
-            CoRegisterClassObject(*clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
-        }
+        Register<CatalogueSource>(orv::com::kClsidCatalogueSource);
+        Register<FunctionSet>(orv::com::kClsidFunctionSet);
+        Register<TempFileWriter>(orv::com::kClsidTempFileWriter);
+        Register<Model>(orv::com::kClsidModel);
     }
     ~HostClasses() {
         for (DWORD cookie : cookies_) CoRevokeClassObject(cookie);
     }
 
 private:
+    template <class T>
+    void Register(const CLSID& clsid) {
+        static Factory<T> factory;
+        CoRegisterClassObject(clsid, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookies_.emplace_back());
+    }
     std::vector<DWORD> cookies_;
 };
 
