@@ -32,10 +32,7 @@ struct SettingRow {
     std::int32_t typeCode;
     bool operator==(const SettingRow&) const = default;
 };
-inline void PrintTo(const SettingRow& r, std::ostream* out) {
-    *out << r.key << " (type " << r.type << ") " << r.value << " as " << r.typeCode;
-}
-struct LoadedDataSet { std::string content; std::int32_t separator; bool fieldNames; std::int32_t which; };
+inline void PrintTo(const SettingRow& r, std::ostream* out) { *out << r.key << " " << r.type << " " << r.value; }
 // call: a prefix such as "SetAuthor" or "LoadFromFile 2"; description null: no error information.
 struct Refusal { std::string call; HRESULT result; const wchar_t* description; };
 
@@ -43,7 +40,7 @@ struct Refusal { std::string call; HRESULT result; const wchar_t* description; }
 struct HostLog {
     std::vector<std::string> calls;
     std::vector<SettingRow> settings;
-    std::vector<LoadedDataSet> dataSets;
+    std::vector<std::string> dataSets;  // the contents of the data files loaded, in order
     std::optional<Refusal> refuse;
     ComPtr<IErrorInfo> raised;  // the error information of the refusal
 };
@@ -97,11 +94,9 @@ inline RaisedError TakeErrorInfo() {
 
 // Every placeholder UnusedNN answers E_NOTIMPL. Names an interface does not
 // have are plain members of the double, outside any vtable.
-#define ORV_UNUSED(n) \
-    STDMETHODIMP Unused##n() { return E_NOTIMPL; }
-#define ORV_UNUSED_TEN(d)                                                                                       \
-    ORV_UNUSED(d##0) ORV_UNUSED(d##1) ORV_UNUSED(d##2) ORV_UNUSED(d##3) ORV_UNUSED(d##4) ORV_UNUSED(d##5) \
-    ORV_UNUSED(d##6) ORV_UNUSED(d##7) ORV_UNUSED(d##8) ORV_UNUSED(d##9)
+#define ORV_UNUSED(n) STDMETHODIMP Unused##n() { return E_NOTIMPL; }
+#define ORV_UNUSED_TEN(d) ORV_UNUSED(d##0) ORV_UNUSED(d##1) ORV_UNUSED(d##2) ORV_UNUSED(d##3) ORV_UNUSED(d##4) \
+                          ORV_UNUSED(d##5) ORV_UNUSED(d##6) ORV_UNUSED(d##7) ORV_UNUSED(d##8) ORV_UNUSED(d##9)
 
 // IUnknown, IDispatch (not used: the server binds early), ISupportErrorInfo,
 // reference counting and the call log, for any host interface I.
@@ -113,16 +108,12 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
-        *out = nullptr;
         const bool own = IsEqualIID(iid, __uuidof(I));
         if (own && !IsEqualIID(iid, IID_IDispatch)) g_log.calls.push_back("QueryInterface");
-        if (own || IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-            *out = static_cast<I*>(this);
-        } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
-            *out = static_cast<ISupportErrorInfo*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
+        *out = nullptr;
+        if (own || IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) *out = static_cast<I*>(this);
+        if (IsEqualIID(iid, IID_ISupportErrorInfo)) *out = static_cast<ISupportErrorInfo*>(this);
+        if (!*out) return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
@@ -203,11 +194,12 @@ private:
 class DataSet final : public HostObject<IV3DataSet> {
 public:
     STDMETHODIMP LoadFromFile(BSTR* path, LONG separator, VARIANT_BOOL fieldNames, LONG which) override {
-        const HRESULT hr = Call("LoadFromFile " + std::to_string(which));
+        const HRESULT hr = Call("LoadFromFile " + std::to_string(which) + " " + std::to_string(separator) +
+                                (fieldNames == VARIANT_TRUE ? " names" : ""));
         if (FAILED(hr)) return hr;
         std::ostringstream content;
         content << std::ifstream(Narrow(*path), std::ios::binary).rdbuf();
-        g_log.dataSets.push_back({content.str(), separator, fieldNames == VARIANT_TRUE, which});
+        g_log.dataSets.push_back(content.str());
         return S_OK;
     }
     STDMETHODIMP SeparatorText(LONG separator, BSTR* text) override {
@@ -324,9 +316,7 @@ public:
 
 class FunctionSet final : public HostObject<IV3FunctionSet> {
 public:
-    ~FunctionSet() override {
-        for (auto& [key, entry] : entries) Free(entry);
-    }
+    ~FunctionSet() override { for (auto& entry : entries) Free(entry.second); }
     STDMETHODIMP Initialise(IXMLDOMDocument** document) override {
         BSTR xml = nullptr;
         (*document)->get_xml(&xml);
@@ -421,9 +411,7 @@ public:
         Register<TempFileWriter>(orv::com::kClsidTempFileWriter);
         Register<Model>(orv::com::kClsidModel);
     }
-    ~HostClasses() {
-        for (DWORD cookie : cookies_) CoRevokeClassObject(cookie);
-    }
+    ~HostClasses() { for (DWORD cookie : cookies_) CoRevokeClassObject(cookie); }
 
 private:
     template <class T>
