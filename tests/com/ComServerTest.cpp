@@ -1,17 +1,21 @@
-// The COM server as a Windows host sees it: registered with regsvr32, created
-// by ProgID and called early bound, with a recording host behind the run
-// object. Late binding is the script client's part (ConvertErrors.vbs).
+// The COM server as a Windows host sees it: registered, created by ProgID and
+// called early bound, with a recording host behind the run object. Late
+// binding is the script client's part (ConvertErrors.vbs).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <olectl.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <tuple>
 
+#include "ErrorBoundary.h"
 #include "HostDoubles.h"
 #include "ORVConverter.h"
 
@@ -25,88 +29,25 @@ using ::testing::IsSupersetOf;
 std::string SourcePath(const std::string& tail) {
     const char* root = std::getenv("ORV_SOURCE_DIR");
     std::string path = std::string("Z:") + (root ? root : "") + "/" + tail;
-    for (char& c : path) c = c == '/' ? '\\' : c;
+    std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
+std::string DataPath(const std::string& name) { return SourcePath("tests/com/data/" + name); }
 
-// The server is built next to this program.
-std::string DllPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\') + 1) + "ORVConverter.dll";
-}
-
-DWORD RunProgram(std::string command) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return GetLastError();
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
-DWORD Regsvr32(const char* options) {
-    return RunProgram(std::string("regsvr32.exe ") + options + " \"" + DllPath() + "\"");
-}
-
-std::string SamplePath() { return SourcePath("tests/com/data/sample.kvr"); }
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// A run file of our own in the temporary folder.
-std::string WriteRunFile(const std::string& name, const std::string& content) {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    const std::string path = std::string(folder) + name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-}
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    text.replace(text.find(from), from.size(), to);
-    return text;
-}
-
-struct RaisedError {
-    HRESULT result;
-    std::string source;
-    std::string description;
-};
-
-RaisedError TakeErrorInfo(HRESULT result) {
-    ComPtr<IErrorInfo> info;
-    RaisedError error{result, "", ""};
-    if (GetErrorInfo(0, &info) != S_OK) return error;
-    BSTR text = nullptr;
-    info->GetSource(&text);
-    error.source = Narrow(text);
-    SysFreeString(text);
-    info->GetDescription(&text);
-    error.description = Narrow(text);
-    SysFreeString(text);
-    return error;
+// One of the exports of the server built next to this program.
+template <class F = HRESULT(STDAPICALLTYPE*)()>
+F Export(const char* name) {
+    static const HMODULE dll = LoadLibraryA("ORVConverter.dll");  // the program's folder is searched first
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
 }
 
 class ComServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        Log().Clear();
+        g_log = HostLog{};
         CLSID clsid{};
         ASSERT_HRESULT_SUCCEEDED(CLSIDFromProgID(L"ORVConverter.V2Adapter", &clsid));
-        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IConvertible,
-                                                  reinterpret_cast<void**>(adapter_.GetAddressOf())));
+        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IConvertible, &adapter_));
     }
 
     // Every object the host handed out got all its references back.
@@ -114,9 +55,8 @@ protected:
         EXPECT_EQ(run_->References(), 1u) << "references to the run left behind";
         adapter_.Reset();
         run_.Reset();
-        CreatedObjects() = Created{};
-        Log().Clear();
-        EXPECT_EQ(LiveObjects(), 0) << "host objects still referenced";
+        g_created = Created{};
+        EXPECT_EQ(g_liveObjects, 0) << "host objects still referenced";
     }
 
     HRESULT Convert(const std::string& path, IDispatch* run) {
@@ -134,12 +74,12 @@ protected:
 };
 
 TEST_F(ComServer, ConvertsASampleRunIntoTheHostRun) {
-    ASSERT_HRESULT_SUCCEEDED(Convert(SamplePath()));
-    const HostLog& log = Log();
+    ASSERT_HRESULT_SUCCEEDED(Convert(DataPath("sample.kvr")));
 
-    EXPECT_THAT(log.calls, IsSupersetOf({"SetFunctionSet", "SetKey SampleRun", "SetComments A sample run",
-                                         "SetAuthor Ann Example", "PrepareDataSet 1", "PrepareDataSet 2"}));
-    EXPECT_EQ(log.settings.size(), 36u);
+    EXPECT_THAT(g_log.calls, IsSupersetOf({"SetFunctionSet", "SetKey SampleRun", "SetComments A sample run",
+                                           "SetAuthor Ann Example", "PrepareDataSet 1", "PrepareDataSet 2",
+                                           "LoadFromFile 1 3 names", "LoadFromFile 2 3 names"}));
+    EXPECT_EQ(g_log.settings.size(), 36u);
     const SettingRow expected[] = {
         {"=", VT_I4, "500", 3},  // the one key the host knows travels without its name
         {"set_gen#Chromosomes", VT_I4, "30", 3},
@@ -153,149 +93,147 @@ TEST_F(ComServer, ConvertsASampleRunIntoTheHostRun) {
         {"run_status#StopValue", VT_R8, "1000", 3},
         {"data#UseTestSet", VT_I2, "1", 3},
     };
-    for (const SettingRow& row : expected) {
-        const auto found = std::find_if(log.settings.begin(), log.settings.end(),
-                                        [&](const SettingRow& s) { return s.key == row.key; });
-        ASSERT_NE(found, log.settings.end()) << row.key;
-        EXPECT_EQ(found->type, row.type) << row.key;
-        EXPECT_EQ(found->value, row.value) << row.key;
-        EXPECT_EQ(found->typeCode, row.typeCode) << row.key;
-    }
+    EXPECT_THAT(g_log.settings, IsSupersetOf(expected));
 
-    ASSERT_EQ(CreatedObjects().functionSets.size(), 1u);
-    const FunctionSet& set = *CreatedObjects().functionSets[0].Get();
-    EXPECT_EQ(run_->functionSet.Get(), static_cast<IV3FunctionSet*>(CreatedObjects().functionSets[0].Get()));
+    ASSERT_EQ(g_created.functionSets.size(), 1u);
+    const FunctionSet& set = *g_created.functionSets[0].Get();
+    EXPECT_EQ(run_->functionSet.Get(), static_cast<const IV3FunctionSet*>(&set));
     EXPECT_THAT(set.initialXml, ::testing::HasSubstr("<FunctionSet>"));
     EXPECT_THAT(set.order, ElementsAre("Add", "Mul", "Sub"));
     const V3FunctionEntry& add = set.entries.at("Add");
-    EXPECT_EQ(add.code, 1);
-    EXPECT_EQ(add.count, 2);
-    EXPECT_EQ(add.attr3, 4);
-    EXPECT_EQ(add.selected, VARIANT_TRUE);
-    EXPECT_EQ(Narrow(add.attr0), "Addition");
-    EXPECT_EQ(Narrow(add.content1), "x+y");
-    EXPECT_EQ(Narrow(add.content2), "x+y");
+    EXPECT_EQ(std::tuple(add.code, add.count, add.attr3, add.selected), std::tuple(1, 2, 4, VARIANT_TRUE));
+    EXPECT_EQ(std::tuple(Narrow(add.attr0), Narrow(add.content1), Narrow(add.content2)),
+              std::tuple("Addition", "x+y", "x+y"));
     EXPECT_EQ(set.entries.at("Sub").count, 1);
 
-    ASSERT_EQ(log.dataSets.size(), 2u);
-    EXPECT_EQ(log.dataSets[0].content, "x;y;z\r\n1.5;2;3.5\r\n2.5;3;5.5\r\n4;1;5");
-    EXPECT_EQ(log.dataSets[0].separator, 3);
-    EXPECT_TRUE(log.dataSets[0].fieldNames);
-    EXPECT_EQ(log.dataSets[1].content, "x y z\r\n1;1;2\r\n2;2;4");
-    EXPECT_EQ(log.dataSets[1].which, 2);
+    EXPECT_THAT(g_log.dataSets, ElementsAre("x;y;z\r\n1.5;2;3.5\r\n2.5;3;5.5\r\n4;1;5", "x y z\r\n1;1;2\r\n2;2;4"));
 
-    ASSERT_EQ(CreatedObjects().models.size(), 1u);
-    EXPECT_THAT(CreatedObjects().models[0]->program, ElementsAre(1, 3, -1, -13, -1, -2, -1));
-    EXPECT_THAT(log.calls, IsSupersetOf({"AttachRun", "SetFlagA -1", "SetProgram 3", "SetFlagB 1",
-                                         "TrainBestFitness 950.5", "TrainRSquare 0.95", "TestBestFitness 900.25",
-                                         "TestRSquare 0.9", "AddModel ''", "SelectModel 7"}));
+    ASSERT_EQ(g_created.models.size(), 1u);
+    EXPECT_THAT(g_created.models[0]->program, ElementsAre(1, 3, -1, -13, -1, -2, -1));
+    EXPECT_THAT(g_log.calls, IsSupersetOf({"AttachRun", "SetFlagA -1", "SetProgram 3", "SetFlagB 1",
+                                           "TrainBestFitness 950.5", "TrainRSquare 0.95", "TestBestFitness 900.25",
+                                           "TestRSquare 0.9", "AddModel ''", "SelectModel 7"}));
     EXPECT_EQ(run_->models->added.size(), 1u);
 }
 
-struct ErrorCase {
+// The failure of a raised error number, and the server's own error source.
+constexpr HRESULT Raised(unsigned number) { return static_cast<HRESULT>(0x800A0000u | number); }
+constexpr const char* kOurs = "ORVConverter.V2Adapter";
+
+// A conversion that fails on its own (our number, source and description) or
+// because the host refused a call (the host's result and error information).
+struct FailureCase {
     const char* name;
-    enum { kMissing, kText, kSampleWithFunctionSet } file;
-    const char* text;
-    bool targetRun;
-    std::int32_t number;
-    const char* description;
-    bool reachesHost;  // false: not even asked for the target run interface
+    const char* file;  // under tests/com/data
+    bool targetRun;    // false: the caller passes an object without the run interface
+    std::optional<Refusal> refusal;
+    HRESULT result;
+    const char* description;  // ours; null: whatever the host raised
+    bool reachesHost;         // false: not even asked for the run interface
 };
 
-void PrintTo(const ErrorCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
-class ComServerErrors : public ComServer, public ::testing::WithParamInterface<ErrorCase> {};
+class ConvertFailures : public ComServer, public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_P(ComServerErrors, RaiseTheirNumberAndDescription) {
-    const ErrorCase& c = GetParam();
-    std::string path = SourcePath("tests/com/data/missing.kvr");
-    if (c.file == ErrorCase::kText) path = WriteRunFile(std::string(c.name) + ".kvr", c.text);
-    if (c.file == ErrorCase::kSampleWithFunctionSet) {
-        path = WriteRunFile(std::string(c.name) + ".kvr", Replace(ReadFile(SamplePath()), "++*-", c.text));
-    }
+TEST_P(ConvertFailures, ReachTheCallerAsRaised) {
+    const FailureCase& c = GetParam();
+    g_log.refuse = c.refusal;
     ComPtr<NotARun> foreign(new NotARun);
-    const HRESULT hr = Convert(path, c.targetRun ? static_cast<IDispatch*>(run_.Get()) : foreign.Get());
-    const RaisedError error = TakeErrorInfo(hr);
-    EXPECT_EQ(error.result, static_cast<HRESULT>(0x800A0000u | static_cast<unsigned>(c.number)));
-    EXPECT_EQ(error.description, c.description);
-    EXPECT_EQ(error.source, "ORVConverter.V2Adapter");
-    EXPECT_EQ(Log().calls.empty(), !c.reachesHost) << ::testing::PrintToString(Log().calls);
-    if (c.file != ErrorCase::kMissing) DeleteFileA(path.c_str());
+    EXPECT_EQ(Convert(DataPath(c.file), c.targetRun ? static_cast<IDispatch*>(run_.Get()) : foreign.Get()), c.result);
+    const RaisedError error = TakeErrorInfo();
+    EXPECT_EQ(g_log.calls.empty(), !c.reachesHost) << ::testing::PrintToString(g_log.calls);
+    if (c.description) {
+        EXPECT_EQ(error.source, kOurs);
+        EXPECT_EQ(error.description, c.description);
+    } else if (FAILED(c.result)) {
+        EXPECT_EQ(error.info.Get(), g_log.raised.Get()) << "the host's own error information";
+    } else {
+        EXPECT_THAT(g_log.calls, ::testing::Contains("LoadFromFile 1 3 names")) << "the training set still loads";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Convert, ComServerErrors,
+    Convert, ConvertFailures,
     ::testing::Values(
-        ErrorCase{"Missing", ErrorCase::kMissing, "", true, 5004, "File not found.", false},
-        ErrorCase{"Foreign", ErrorCase::kText, "hello\r\nworld\r\n", true, 5002, "Wrong file format.", false},
-        ErrorCase{"OldVersion", ErrorCase::kText, "<ORV>\r\n<VERSION>1.0</VERSION>\r\n", true, 5003, "Invalid file.", false},
-        ErrorCase{"UnknownFunction", ErrorCase::kSampleWithFunctionSet, "+?", true, 5006, "Invalid character: ?", true},
-        ErrorCase{"NotATargetRun", ErrorCase::kSampleWithFunctionSet, "++*-", false, 13, "Type mismatch", false}),
+        FailureCase{"Missing", "missing.kvr", true, {}, Raised(5004), "File not found.", false},
+        FailureCase{"Foreign", "foreign.kvr", true, {}, Raised(5002), "Wrong file format.", false},
+        FailureCase{"OldVersion", "unusable.kvr", true, {}, Raised(5003), "Invalid file.", false},
+        FailureCase{"UnknownFunction", "unknown-function.kvr", true, {}, Raised(5006), "Invalid character: ?", true},
+        FailureCase{"NotATargetRun", "sample.kvr", false, {}, Raised(13), "Type mismatch", false},
+        FailureCase{"RefusedWithInformation", "sample.kvr", true, Refusal{"SetAuthor", Raised(0x1234), L"No author"},
+                    Raised(0x1234), nullptr, true},
+        FailureCase{"RefusedPlainly", "sample.kvr", true, Refusal{"GetSettings", E_ACCESSDENIED, nullptr},
+                    E_ACCESSDENIED, nullptr, true},
+        FailureCase{"RefusedByTheFunctionSet", "sample.kvr", true, Refusal{"AddEntry", E_OUTOFMEMORY, L"Full"},
+                    E_OUTOFMEMORY, nullptr, true},
+        FailureCase{"TestSetIgnored", "sample.kvr", true, Refusal{"LoadFromFile 2", E_FAIL, L"Bad data"}, S_OK,
+                    nullptr, true}),
     [](const auto& param) { return std::string(param.param.name); });
 
-struct RefusalCase {
+// The one place where the server's exceptions become COM failures.
+struct BoundaryCase {
     const char* name;
-    Refusal refusal;
-    bool succeeds;
+    std::function<void()> raise;
+    HRESULT result;
+    const char* source;  // null: no error information expected
+    const char* description;
 };
 
-void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const BoundaryCase& c, std::ostream* out) { *out << c.name; }
 
-class HostRefusals : public ComServer, public ::testing::WithParamInterface<RefusalCase> {};
+class ErrorBoundary : public ::testing::TestWithParam<BoundaryCase> {};
 
-TEST_P(HostRefusals, PassTheHostsFailureThroughUnchanged) {
-    const RefusalCase& c = GetParam();
-    Log().refuse = c.refusal;
-    const HRESULT hr = Convert(SamplePath());
-    if (c.succeeds) {
-        EXPECT_EQ(hr, S_OK);
-        ASSERT_EQ(Log().dataSets.size(), 1u) << "the training set still loads";
-        EXPECT_EQ(Log().dataSets[0].which, 1);
-        return;
-    }
-    EXPECT_EQ(hr, c.refusal.result);
-    ComPtr<IErrorInfo> info;
-    EXPECT_EQ(GetErrorInfo(0, &info), c.refusal.description.empty() ? S_FALSE : S_OK);
-    EXPECT_EQ(info.Get(), Log().raised.Get()) << "the host's own error information";
+TEST_P(ErrorBoundary, TurnsTheExceptionIntoResultAndErrorInformation) {
+    const BoundaryCase& c = GetParam();
+    EXPECT_EQ(orv::com::ComBoundary(c.raise), c.result);
+    const RaisedError error = TakeErrorInfo();
+    ASSERT_EQ(error.info != nullptr, c.source != nullptr);
+    if (!c.source) return;
+    EXPECT_EQ(error.source, c.source);
+    EXPECT_EQ(error.description, c.description);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Convert, HostRefusals,
-    ::testing::Values(RefusalCase{"RaisedByTheRun", {"SetAuthor", static_cast<HRESULT>(0x800A1234), "No author"}, false},
-                      RefusalCase{"PlainHresult", {"GetSettings", E_ACCESSDENIED, ""}, false},
-                      RefusalCase{"ByTheFunctionSet", {"AddEntry", E_OUTOFMEMORY, "Full"}, false},
-                      RefusalCase{"TestSetIgnored", {"LoadFromFile 2", E_FAIL, "Bad data"}, true}),
-    [](const auto& param) { return std::string(param.param.name); });
+const auto kCases = ::testing::Values(
+    BoundaryCase{"Success", [] {}, S_OK, nullptr, ""},
+    BoundaryCase{"PublicCode", [] { throw orv::ComError(5006, "", "Invalid character: ?"); }, Raised(5006), kOurs,
+                 "Invalid character: ?"},
+    BoundaryCase{"OwnSourceKept", [] { throw orv::ComError(20015, "clsFileParser", "Bad"); }, Raised(20015),
+                 "clsFileParser", "Bad"},
+    BoundaryCase{"OutOfMemory", [] { throw std::bad_alloc(); }, Raised(7), kOurs, "Out of memory"},
+    BoundaryCase{"HresultAsNumber", [] { throw orv::ComError(std::int32_t{REGDB_E_CLASSNOTREG}, "", "No class"); },
+                 REGDB_E_CLASSNOTREG, kOurs, "No class"},
+    BoundaryCase{"HostFailureWithoutInformation", [] { orv::com::CheckHost(E_ACCESSDENIED, nullptr, IID_NULL); },
+                 E_ACCESSDENIED, nullptr, ""},
+    BoundaryCase{"ForeignException", [] { throw 42; }, Raised(51), kOurs, "Internal error"});
+
+INSTANTIATE_TEST_SUITE_P(Com, ErrorBoundary, kCases, [](const auto& param) { return std::string(param.param.name); });
 
 // The "," locale, selected for this process by LC_ALL (ctest runs it once so).
 TEST_F(ComServer, ReadsNumbersInTheUsersLocale) {
     const char* expected = std::getenv("ORV_EXPECT_DECIMAL");
+    if (!expected) GTEST_SKIP() << "runs with ORV_EXPECT_DECIMAL set";
     char separator[8] = {};
     GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
-    if (!expected) GTEST_SKIP() << "runs with ORV_EXPECT_DECIMAL set";
     ASSERT_STREQ(separator, expected);
 
-    ASSERT_HRESULT_SUCCEEDED(Convert(SamplePath()));
-    const auto precision = std::find_if(Log().settings.begin(), Log().settings.end(),
-                                        [](const SettingRow& s) { return s.key == "set_ff#Precision"; });
-    ASSERT_NE(precision, Log().settings.end());
-    EXPECT_EQ(precision->value, "0.01");
-    ASSERT_FALSE(Log().dataSets.empty());
-    EXPECT_EQ(Log().dataSets[0].content, std::string("x;y;z\r\n1") + expected + "5;2;3" + expected + "5\r\n2" +
-                                             expected + "5;3;5" + expected + "5\r\n4;1;5");
+    ASSERT_HRESULT_SUCCEEDED(Convert(DataPath("sample.kvr")));
+    EXPECT_THAT(g_log.settings, ::testing::Contains(SettingRow{"set_ff#Precision", VT_R8, "0.01", 5}));
+    const std::string d = expected;
+    EXPECT_THAT(g_log.dataSets, ElementsAre("x;y;z\r\n1" + d + "5;2;3" + d + "5\r\n2" + d + "5;3;5" + d + "5\r\n4;1;5",
+                                            ::testing::_));
 }
 
 // Whatever the bundled examples hold, each conversion ends in success or a
 // described error, and every reference comes back.
 TEST_F(ComServer, ConvertsTheBundledExamples) {
     std::error_code error;
-    const std::filesystem::path folder = SourcePath("examples");
     int converted = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(SourcePath("examples"), error)) {
         if (entry.path().extension() != ".kvr") continue;
         ComPtr<TargetRun> run(new TargetRun);
         const HRESULT hr = Convert(entry.path().string(), run.Get());
-        const RaisedError raised = TakeErrorInfo(hr);
+        const RaisedError raised = TakeErrorInfo();
         EXPECT_TRUE(SUCCEEDED(hr) || !raised.description.empty()) << entry.path() << std::hex << hr;
         EXPECT_EQ(run->References(), 1u) << entry.path();
         converted += SUCCEEDED(hr) ? 1 : 0;
@@ -305,15 +243,14 @@ TEST_F(ComServer, ConvertsTheBundledExamples) {
 }
 
 TEST(Registration, RegistersAndUnregistersTheServer) {
-    ASSERT_EQ(Regsvr32("/s /u"), 0u);
+    ASSERT_HRESULT_SUCCEEDED(Export("DllUnregisterServer")());
     CLSID clsid{};
     EXPECT_FALSE(SUCCEEDED(CLSIDFromProgID(L"ORVConverter.V2Adapter", &clsid)));
     ComPtr<IUnknown> object;
-    EXPECT_EQ(CoCreateInstance(CLSID_V2Adapter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               reinterpret_cast<void**>(object.GetAddressOf())),
+    EXPECT_EQ(CoCreateInstance(CLSID_V2Adapter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
               REGDB_E_CLASSNOTREG);
 
-    ASSERT_EQ(Regsvr32("/s"), 0u);
+    ASSERT_HRESULT_SUCCEEDED(Export("DllRegisterServer")());
     ASSERT_HRESULT_SUCCEEDED(CLSIDFromProgID(L"ORVConverter.V2Adapter", &clsid));
     EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_V2Adapter));
     char model[32] = {};
@@ -342,26 +279,20 @@ TEST(Registration, RegistersAndUnregistersTheServer) {
 }
 
 TEST(Registration, UnloadsOnlyWithoutLiveObjectsOrLocks) {
-    HMODULE dll = LoadLibraryA(DllPath().c_str());
-    ASSERT_NE(dll, nullptr);
-    auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-    auto getClass = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
-        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    const auto canUnload = Export("DllCanUnloadNow");
+    const auto getClass = Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
     ASSERT_TRUE(canUnload && getClass);
 
     ComPtr<IClassFactory> factory;
-    ASSERT_HRESULT_SUCCEEDED(getClass(CLSID_V2Adapter, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf())));
+    ASSERT_HRESULT_SUCCEEDED(getClass(CLSID_V2Adapter, IID_IClassFactory, &factory));
     EXPECT_EQ(canUnload(), S_FALSE) << "a factory reference is a lock";
     ComPtr<IUnknown> object;
-    ASSERT_HRESULT_SUCCEEDED(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(object.GetAddressOf())));
+    ASSERT_HRESULT_SUCCEEDED(factory->CreateInstance(nullptr, IID_IUnknown, &object));
     factory.Reset();
     EXPECT_EQ(canUnload(), S_FALSE) << "a live object";
     object.Reset();
     EXPECT_EQ(canUnload(), S_OK);
-    EXPECT_EQ(getClass(CLSID_IConvertible, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf())),
-              CLASS_E_CLASSNOTAVAILABLE);
-    FreeLibrary(dll);
+    EXPECT_EQ(getClass(CLSID_IConvertible, IID_IClassFactory, &factory), CLASS_E_CLASSNOTAVAILABLE);
 }
 
 }  // namespace
@@ -373,9 +304,8 @@ int main(int argc, char** argv) {
     int result = 1;
     {
         orvtest::HostClasses classes;
-        if (orvtest::Regsvr32("/s") != 0) {
-            std::fprintf(stderr, "regsvr32 could not register %s\n", orvtest::DllPath().c_str());
-        }
+        const auto registerServer = orvtest::Export("DllRegisterServer");
+        if (!registerServer || FAILED(registerServer())) std::fprintf(stderr, "could not register the server\n");
         result = RUN_ALL_TESTS();
     }
     CoUninitialize();

@@ -1,8 +1,6 @@
-' A script client of the server: CreateObject by ProgID, then the errors a
-' script sees for a missing file, a foreign file and an unusable version.
+' A script client: CreateObject by ProgID, then the errors a script sees.
 ' Run from this folder; prints one line per failure and a final summary.
 Option Explicit
-
 Dim fso, adapter, failures, checks
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set adapter = CreateObject("ORVConverter.V2Adapter")

@@ -7,241 +7,418 @@
 #include <msxml2.h>
 #include <wrl/client.h>
 
+#include <charconv>
 #include <cstdint>
+#include <fstream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "HostBridges.h"
 #include "V3Host.h"
 
 namespace orvtest {
 
 using Microsoft::WRL::ComPtr;
 
+// key: "section#name", or "=" for a value put without its key.
 struct SettingRow {
-    std::string key;  // "section#name", or "=" for a value put without its key
+    std::string key;
     VARTYPE type;
     std::string value;
     std::int32_t typeCode;
+    bool operator==(const SettingRow&) const = default;
 };
-
-struct LoadedDataSet {
-    std::string content;
-    std::int32_t separator;
-    bool fieldNames;
-    std::int32_t which;
-};
-
-struct Refusal {
-    std::string call;  // e.g. "SetAuthor" or "LoadFromFile 2"
-    HRESULT result;
-    std::string description;  // empty: no error information
-};
+inline void PrintTo(const SettingRow& r, std::ostream* out) { *out << r.key << " " << r.type << " " << r.value; }
+// call: a prefix such as "SetAuthor" or "LoadFromFile 2"; description null: no error information.
+struct Refusal { std::string call; HRESULT result; const wchar_t* description; };
 
 // What reached the host during one conversion.
 struct HostLog {
     std::vector<std::string> calls;
     std::vector<SettingRow> settings;
-    std::vector<LoadedDataSet> dataSets;
+    std::vector<std::string> dataSets;  // the contents of the data files loaded, in order
     std::optional<Refusal> refuse;
     ComPtr<IErrorInfo> raised;  // the error information of the refusal
-    void Clear() { *this = HostLog{}; }
 };
-HostLog& Log();
+inline HostLog g_log;
 
 // Host objects alive now; 0 once every reference was given back.
-LONG& LiveObjects();
+inline LONG g_liveObjects = 0;
 
-std::string Narrow(BSTR text);
-std::string NumberText(double value);  // shortest form, "." as decimal mark
-BSTR Wide(const std::string& text);
+inline std::string Narrow(BSTR text) {
+    const int n = static_cast<int>(SysStringLen(text));
+    std::string out(static_cast<std::size_t>(WideCharToMultiByte(CP_ACP, 0, text, n, nullptr, 0, nullptr, nullptr)), 0);
+    WideCharToMultiByte(CP_ACP, 0, text, n, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+    return out;
+}
 
-#define ORV_UNUSED(n) \
-    HRESULT STDMETHODCALLTYPE Unused##n() override { return E_NOTIMPL; }
+// The text of a BSTR handed to us, which is freed.
+inline std::string Take(BSTR text) {
+    std::string narrow = Narrow(text);
+    SysFreeString(text);
+    return narrow;
+}
 
+inline BSTR Wide(const std::string& text) {
+    const int n = static_cast<int>(text.size());
+    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), n, nullptr, 0)), 0);
+    MultiByteToWideChar(CP_ACP, 0, text.data(), n, wide.data(), static_cast<int>(wide.size()));
+    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+}
+
+// Shortest form, "." as decimal mark.
+inline std::string NumberText(double value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// The thread's error information, taken (and so cleared).
+struct RaisedError {
+    ComPtr<IErrorInfo> info;  // null: none set
+    std::string source, description;
+};
+inline RaisedError TakeErrorInfo() {
+    RaisedError error;
+    if (GetErrorInfo(0, &error.info) != S_OK) return error;
+    BSTR text = nullptr;
+    error.info->GetSource(&text);
+    error.source = Take(text);
+    error.info->GetDescription(&text);
+    error.description = Take(text);
+    return error;
+}
+
+// Every placeholder UnusedNN answers E_NOTIMPL. Names an interface does not
+// have are plain members of the double, outside any vtable.
+#define ORV_UNUSED(n) STDMETHODIMP Unused##n() { return E_NOTIMPL; }
+#define ORV_UNUSED_TEN(d) ORV_UNUSED(d##0) ORV_UNUSED(d##1) ORV_UNUSED(d##2) ORV_UNUSED(d##3) ORV_UNUSED(d##4) \
+                          ORV_UNUSED(d##5) ORV_UNUSED(d##6) ORV_UNUSED(d##7) ORV_UNUSED(d##8) ORV_UNUSED(d##9)
+
+// IUnknown, IDispatch (not used: the server binds early), ISupportErrorInfo,
+// reference counting and the call log, for any host interface I.
 template <class I>
 class HostObject : public I, public ISupportErrorInfo {
 public:
-    HostObject() { ++LiveObjects(); }
-    virtual ~HostObject() { --LiveObjects(); }
+    HostObject() { ++g_liveObjects; }
+    virtual ~HostObject() { --g_liveObjects; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
+        const bool own = IsEqualIID(iid, __uuidof(I));
+        if (own && !IsEqualIID(iid, IID_IDispatch)) g_log.calls.push_back("QueryInterface");
         *out = nullptr;
-        if (IsEqualIID(iid, __uuidof(I)) && !IsEqualIID(iid, IID_IDispatch)) Log().calls.push_back("QueryInterface");
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, __uuidof(I))) {
-            *out = static_cast<I*>(this);
-        } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
-            *out = static_cast<ISupportErrorInfo*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
+        if (own || IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) *out = static_cast<I*>(this);
+        if (IsEqualIID(iid, IID_ISupportErrorInfo)) *out = static_cast<ISupportErrorInfo*>(this);
+        if (!*out) return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override {
         const ULONG left = --references_;
         if (left == 0) delete this;
         return left;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
         return IsEqualIID(iid, __uuidof(I)) ? S_OK : S_FALSE;
     }
+    ORV_UNUSED_TEN(0) ORV_UNUSED_TEN(1) ORV_UNUSED_TEN(2) ORV_UNUSED_TEN(3) ORV_UNUSED_TEN(4)
+
     ULONG References() const { return references_; }
 
 protected:
     // Logs the call; answers the planned refusal when it names this call.
-    HRESULT Call(const std::string& call);
+    HRESULT Call(const std::string& call) {
+        g_log.calls.push_back(call);
+        if (!g_log.refuse || call.rfind(g_log.refuse->call, 0) != 0) return S_OK;
+        g_log.raised.Reset();
+        if (g_log.refuse->description) {
+            ComPtr<ICreateErrorInfo> create;
+            CreateErrorInfo(&create);
+            create->SetSource(const_cast<LPOLESTR>(L"Host.Run"));
+            create->SetDescription(const_cast<LPOLESTR>(g_log.refuse->description));
+            create.As(&g_log.raised);
+        }
+        SetErrorInfo(0, g_log.raised.Get());
+        return g_log.refuse->result;
+    }
+    // Logs the call and, unless refused, hands out the object.
+    template <class T, class Out>
+    HRESULT CallHanding(const std::string& call, const ComPtr<T>& object, Out** out) {
+        const HRESULT hr = Call(call);
+        if (FAILED(hr)) return hr;
+        if (!out) return E_POINTER;
+        *out = object.Get();
+        (*out)->AddRef();
+        return S_OK;
+    }
 
 private:
     ULONG references_ = 0;
 };
 
-class DataSet;
-class RunSettings;
-class ModelList;
-
-class TargetRun final : public HostObject<IV3TargetRun> {
-public:
-    TargetRun();
-    HRESULT STDMETHODCALLTYPE GetModels(IV3ModelList** models) override;
-    HRESULT STDMETHODCALLTYPE GetSettings(IV3RunSettings** settings) override;
-    HRESULT STDMETHODCALLTYPE SetKey(BSTR* key) override { return Text("SetKey", key); }
-    HRESULT STDMETHODCALLTYPE SetAuthor(BSTR* author) override { return Text("SetAuthor", author); }
-    HRESULT STDMETHODCALLTYPE SetComments(BSTR* comments) override { return Text("SetComments", comments); }
-    HRESULT STDMETHODCALLTYPE SetFunctionSet(IV3FunctionSet** functionSet) override;
-    HRESULT STDMETHODCALLTYPE PrepareDataSet(LONG which) override {
-        return Call("PrepareDataSet " + std::to_string(which));
-    }
-    HRESULT STDMETHODCALLTYPE GetDataSet(LONG which, IV3DataSet** dataSet) override;
-    ORV_UNUSED(01) ORV_UNUSED(02) ORV_UNUSED(03) ORV_UNUSED(04) ORV_UNUSED(05) ORV_UNUSED(06) ORV_UNUSED(07)
-    ORV_UNUSED(08) ORV_UNUSED(09) ORV_UNUSED(10) ORV_UNUSED(11) ORV_UNUSED(12) ORV_UNUSED(13) ORV_UNUSED(14)
-    ORV_UNUSED(15) ORV_UNUSED(16) ORV_UNUSED(17) ORV_UNUSED(18) ORV_UNUSED(19) ORV_UNUSED(20) ORV_UNUSED(21)
-    ORV_UNUSED(23) ORV_UNUSED(24) ORV_UNUSED(26) ORV_UNUSED(28) ORV_UNUSED(30) ORV_UNUSED(31) ORV_UNUSED(32)
-    ORV_UNUSED(33) ORV_UNUSED(34) ORV_UNUSED(35) ORV_UNUSED(36) ORV_UNUSED(37) ORV_UNUSED(38) ORV_UNUSED(39)
-    ORV_UNUSED(40) ORV_UNUSED(42) ORV_UNUSED(43)
-
-    ComPtr<IV3FunctionSet> functionSet;
-    ComPtr<ModelList> models;
-
-private:
-    HRESULT Text(const std::string& call, BSTR* text) {
-        return text ? Call(call + " " + Narrow(*text)) : E_POINTER;
-    }
-    ComPtr<RunSettings> settings_;
-    ComPtr<DataSet> dataSets_[2];
-};
+// An object without any host interface.
+class NotARun final : public HostObject<IDispatch> {};
 
 class RunSettings final : public HostObject<IV3RunSettings> {
 public:
-    HRESULT STDMETHODCALLTYPE PutValue(V3SettingValue* value) override;
-    HRESULT STDMETHODCALLTYPE PutKeyedValue(V3KeyPair* key, V3SettingValue* value) override;
-    HRESULT STDMETHODCALLTYPE CheckKey(BSTR* key, VARIANT_BOOL* known) override;
-    ORV_UNUSED(00) ORV_UNUSED(01) ORV_UNUSED(02) ORV_UNUSED(04) ORV_UNUSED(05) ORV_UNUSED(06) ORV_UNUSED(07)
-    ORV_UNUSED(08) ORV_UNUSED(09) ORV_UNUSED(10) ORV_UNUSED(11) ORV_UNUSED(12) ORV_UNUSED(13) ORV_UNUSED(14)
-    ORV_UNUSED(15) ORV_UNUSED(16) ORV_UNUSED(17) ORV_UNUSED(18) ORV_UNUSED(20) ORV_UNUSED(21) ORV_UNUSED(22)
-    ORV_UNUSED(23)
+    STDMETHODIMP PutValue(V3SettingValue* value) override { return Put("=", *value); }
+    STDMETHODIMP PutKeyedValue(V3KeyPair* key, V3SettingValue* value) override {
+        return Put(Narrow(key->section) + "#" + Narrow(key->name), *value);
+    }
+    // The host knows one key, to show that a known key travels without its name.
+    STDMETHODIMP CheckKey(BSTR* key, VARIANT_BOOL* known) override {
+        *known = Narrow(*key) == "run_status#Generation" ? VARIANT_TRUE : VARIANT_FALSE;
+        return Call("CheckKey");
+    }
+
+private:
+    HRESULT Put(const std::string& key, V3SettingValue& v) {
+        VARIANT text{};
+        VariantChangeTypeEx(&text, &v.value, LOCALE_INVARIANT, 0, VT_BSTR);
+        g_log.settings.push_back({key, v.value.vt, Take(text.bstrVal), v.typeCode});
+        return Call(key == "=" ? "PutValue" : "PutKeyedValue " + key);
+    }
 };
 
 class DataSet final : public HostObject<IV3DataSet> {
 public:
-    HRESULT STDMETHODCALLTYPE LoadFromFile(BSTR* path, LONG separator, VARIANT_BOOL fieldNames, LONG which) override;
-    HRESULT STDMETHODCALLTYPE SeparatorText(LONG separator, BSTR* text) override;
-    ORV_UNUSED(00) ORV_UNUSED(01) ORV_UNUSED(02) ORV_UNUSED(03) ORV_UNUSED(04) ORV_UNUSED(05) ORV_UNUSED(06)
-    ORV_UNUSED(07) ORV_UNUSED(09) ORV_UNUSED(10) ORV_UNUSED(11) ORV_UNUSED(12) ORV_UNUSED(13) ORV_UNUSED(14)
+    STDMETHODIMP LoadFromFile(BSTR* path, LONG separator, VARIANT_BOOL fieldNames, LONG which) override {
+        const HRESULT hr = Call("LoadFromFile " + std::to_string(which) + " " + std::to_string(separator) +
+                                (fieldNames == VARIANT_TRUE ? " names" : ""));
+        if (FAILED(hr)) return hr;
+        std::ostringstream content;
+        content << std::ifstream(Narrow(*path), std::ios::binary).rdbuf();
+        g_log.dataSets.push_back(content.str());
+        return S_OK;
+    }
+    STDMETHODIMP SeparatorText(LONG separator, BSTR* text) override {
+        static const char* const kTexts[] = {" ", "\t", ",", ";"};
+        *text = Wide(separator >= 0 && separator < 4 ? kTexts[separator] : "");
+        return Call("SeparatorText " + std::to_string(separator));
+    }
 };
 
 class Model final : public HostObject<IV3Model> {
 public:
-    HRESULT STDMETHODCALLTYPE GetNumber(LONG* number) override;
-    HRESULT STDMETHODCALLTYPE SetFlagB(LONG* value) override { return Number("SetFlagB", *value); }
-    HRESULT STDMETHODCALLTYPE SetFlagA(LONG* value) override { return Number("SetFlagA", *value); }
-    HRESULT STDMETHODCALLTYPE SetTrainBestFitness(DOUBLE* v) override { return Number("TrainBestFitness", *v); }
-    HRESULT STDMETHODCALLTYPE SetTestBestFitness(DOUBLE* v) override { return Number("TestBestFitness", *v); }
-    HRESULT STDMETHODCALLTYPE SetTrainMaxFitness(DOUBLE* v) override { return Number("TrainMaxFitness", *v); }
-    HRESULT STDMETHODCALLTYPE SetTestMaxFitness(DOUBLE* v) override { return Number("TestMaxFitness", *v); }
-    HRESULT STDMETHODCALLTYPE SetTrainRSquare(DOUBLE* v) override { return Number("TrainRSquare", *v); }
-    HRESULT STDMETHODCALLTYPE SetTestRSquare(DOUBLE* v) override { return Number("TestRSquare", *v); }
-    HRESULT STDMETHODCALLTYPE AttachRun(IV3TargetRun** run) override;
-    HRESULT STDMETHODCALLTYPE SetProgram(SAFEARRAY** program) override;
-    ORV_UNUSED(00) ORV_UNUSED(01) ORV_UNUSED(02) ORV_UNUSED(05) ORV_UNUSED(07) ORV_UNUSED(09) ORV_UNUSED(11)
-    ORV_UNUSED(13) ORV_UNUSED(15) ORV_UNUSED(17) ORV_UNUSED(19) ORV_UNUSED(20) ORV_UNUSED(21) ORV_UNUSED(22)
-    ORV_UNUSED(23) ORV_UNUSED(24) ORV_UNUSED(25) ORV_UNUSED(26) ORV_UNUSED(27) ORV_UNUSED(28) ORV_UNUSED(29)
-    ORV_UNUSED(30) ORV_UNUSED(31) ORV_UNUSED(32) ORV_UNUSED(34) ORV_UNUSED(35) ORV_UNUSED(36) ORV_UNUSED(37)
+    STDMETHODIMP GetNumber(LONG* number) override {
+        *number = 7;
+        return Call("GetNumber");
+    }
+    STDMETHODIMP SetFlagB(LONG* value) override { return Number("SetFlagB", *value); }
+    STDMETHODIMP SetFlagA(LONG* value) override { return Number("SetFlagA", *value); }
+    STDMETHODIMP SetTrainBestFitness(DOUBLE* v) override { return Number("TrainBestFitness", *v); }
+    STDMETHODIMP SetTestBestFitness(DOUBLE* v) override { return Number("TestBestFitness", *v); }
+    STDMETHODIMP SetTrainMaxFitness(DOUBLE* v) override { return Number("TrainMaxFitness", *v); }
+    STDMETHODIMP SetTestMaxFitness(DOUBLE* v) override { return Number("TestMaxFitness", *v); }
+    STDMETHODIMP SetTrainRSquare(DOUBLE* v) override { return Number("TrainRSquare", *v); }
+    STDMETHODIMP SetTestRSquare(DOUBLE* v) override { return Number("TestRSquare", *v); }
+    STDMETHODIMP AttachRun(IV3TargetRun** run) override {
+        return Call(run && *run ? "AttachRun" : "AttachRun Nothing");
+    }
+    STDMETHODIMP SetProgram(SAFEARRAY** array) override {
+        LONG low = 0;
+        LONG high = -1;
+        SafeArrayGetLBound(*array, 1, &low);
+        SafeArrayGetUBound(*array, 1, &high);
+        program.clear();
+        for (LONG i = low; i <= high; ++i) SafeArrayGetElement(*array, &i, &program.emplace_back());
+        VARTYPE type = VT_EMPTY;
+        SafeArrayGetVartype(*array, &type);
+        return Call("SetProgram " + std::to_string(type));
+    }
 
     std::vector<LONG> program;
 
 private:
-    HRESULT Number(const std::string& call, double value);
+    HRESULT Number(const std::string& call, double value) { return Call(call + " " + NumberText(value)); }
 };
 
 class ModelList final : public HostObject<IV3ModelList> {
 public:
-    HRESULT STDMETHODCALLTYPE SelectModel(LONG number) override { return Call("SelectModel " + std::to_string(number)); }
-    HRESULT STDMETHODCALLTYPE AddModel(IV3Model** model, BSTR* name, IDispatch** item) override;
-    ORV_UNUSED(00) ORV_UNUSED(01) ORV_UNUSED(02) ORV_UNUSED(03) ORV_UNUSED(04) ORV_UNUSED(05) ORV_UNUSED(06)
-    ORV_UNUSED(07) ORV_UNUSED(08) ORV_UNUSED(10)
+    STDMETHODIMP SelectModel(LONG number) override { return Call("SelectModel " + std::to_string(number)); }
+    STDMETHODIMP AddModel(IV3Model** model, BSTR* name, IDispatch** item) override {
+        const HRESULT hr = CallHanding("AddModel '" + Narrow(*name) + "'", ComPtr<NotARun>(new NotARun), item);
+        if (SUCCEEDED(hr)) added.push_back(*model);
+        return hr;
+    }
 
     std::vector<ComPtr<IV3Model>> added;
 };
 
+class TargetRun final : public HostObject<IV3TargetRun> {
+public:
+    STDMETHODIMP GetModels(IV3ModelList** out) override { return CallHanding("GetModels", models, out); }
+    STDMETHODIMP GetSettings(IV3RunSettings** out) override { return CallHanding("GetSettings", settings_, out); }
+    STDMETHODIMP SetKey(BSTR* key) override { return Call("SetKey " + Narrow(*key)); }
+    STDMETHODIMP SetAuthor(BSTR* author) override { return Call("SetAuthor " + Narrow(*author)); }
+    STDMETHODIMP SetComments(BSTR* comments) override { return Call("SetComments " + Narrow(*comments)); }
+    STDMETHODIMP SetFunctionSet(IV3FunctionSet** set) override {
+        const HRESULT hr = Call("SetFunctionSet");
+        if (SUCCEEDED(hr)) functionSet = *set;
+        return hr;
+    }
+    STDMETHODIMP PrepareDataSet(LONG which) override { return Call("PrepareDataSet " + std::to_string(which)); }
+    STDMETHODIMP GetDataSet(LONG which, IV3DataSet** out) override {
+        if (which != 1 && which != 2) return E_INVALIDARG;
+        return CallHanding("GetDataSet " + std::to_string(which), dataSets_[which - 1], out);
+    }
+
+    ComPtr<IV3FunctionSet> functionSet;
+    ComPtr<ModelList> models{new ModelList};
+
+private:
+    ComPtr<RunSettings> settings_{new RunSettings};
+    ComPtr<DataSet> dataSets_[2]{new DataSet, new DataSet};
+};
+
+// The host's catalogue of native functions: name, arity, key, attr3, code and
+// symbol by position. The last one has no symbol, so nothing can select it.
+inline constexpr const char* kCatalogue =
+    "<FFnatives>"
+    "<function name=\"Addition\" arity=\"2\" key=\"Add\" weight=\"4\" code=\"1\" symbol=\"+\">x+y</function>"
+    "<function name=\"Subtraction\" arity=\"2\" key=\"Sub\" weight=\"4\" code=\"2\" symbol=\"-\">x-y</function>"
+    "<function name=\"Multiplication\" arity=\"2\" key=\"Mul\" weight=\"4\" code=\"3\" symbol=\"*\">x*y</function>"
+    "<function name=\"Division\" arity=\"2\" key=\"Div\" weight=\"1\" code=\"4\" symbol=\"/\">x/y</function>"
+    "<function name=\"Exponential\" arity=\"1\" key=\"Exp\" weight=\"1\" code=\"5\">exp(x)</function>"
+    "</FFnatives>";
+
 class CatalogueSource final : public HostObject<IV3CatalogueSource> {
 public:
-    HRESULT STDMETHODCALLTYPE Open() override { return Call("Open"); }
-    HRESULT STDMETHODCALLTYPE GetSection(BSTR* name, IXMLDOMNode** section) override;
-    ORV_UNUSED(01)
+    STDMETHODIMP Open() override { return Call("Open"); }
+    STDMETHODIMP GetSection(BSTR* name, IXMLDOMNode** section) override {
+        HRESULT hr = Call("GetSection " + Narrow(*name));
+        ComPtr<IXMLDOMDocument> document;
+        if (SUCCEEDED(hr)) {
+            hr = CoCreateInstance(orv::com::kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                                  &document);
+        }
+        if (FAILED(hr)) return hr;
+        BSTR xml = Wide(kCatalogue);
+        VARIANT_BOOL loaded = VARIANT_FALSE;
+        document->loadXML(xml, &loaded);
+        SysFreeString(xml);
+        ComPtr<IXMLDOMElement> root;
+        document->get_documentElement(&root);
+        return root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(section));
+    }
 };
 
 class FunctionSet final : public HostObject<IV3FunctionSet> {
 public:
-    ~FunctionSet() override;
-    HRESULT STDMETHODCALLTYPE Initialise(IXMLDOMDocument** document) override;
-    HRESULT STDMETHODCALLTYPE Contains(BSTR* key, VARIANT_BOOL* found) override;
-    HRESULT STDMETHODCALLTYPE GetEntry(BSTR* key, V3FunctionEntry* entry) override;
-    HRESULT STDMETHODCALLTYPE AddEntry(V3FunctionEntry* entry, LONG zero) override;
-    HRESULT STDMETHODCALLTYPE UpdateEntry(V3FunctionEntry* entry) override;
-    ORV_UNUSED(00) ORV_UNUSED(01) ORV_UNUSED(02) ORV_UNUSED(03) ORV_UNUSED(04) ORV_UNUSED(05) ORV_UNUSED(06)
-    ORV_UNUSED(07) ORV_UNUSED(08) ORV_UNUSED(09) ORV_UNUSED(10) ORV_UNUSED(11) ORV_UNUSED(12) ORV_UNUSED(13)
-    ORV_UNUSED(14) ORV_UNUSED(15) ORV_UNUSED(16) ORV_UNUSED(17) ORV_UNUSED(18) ORV_UNUSED(19) ORV_UNUSED(20)
-    ORV_UNUSED(21) ORV_UNUSED(22) ORV_UNUSED(23) ORV_UNUSED(25) ORV_UNUSED(26) ORV_UNUSED(28) ORV_UNUSED(29)
-    ORV_UNUSED(30) ORV_UNUSED(31) ORV_UNUSED(32) ORV_UNUSED(34) ORV_UNUSED(35) ORV_UNUSED(36) ORV_UNUSED(37)
+    ~FunctionSet() override { for (auto& entry : entries) Free(entry.second); }
+    STDMETHODIMP Initialise(IXMLDOMDocument** document) override {
+        BSTR xml = nullptr;
+        (*document)->get_xml(&xml);
+        initialXml = Take(xml);
+        return Call("Initialise");
+    }
+    STDMETHODIMP Contains(BSTR* key, VARIANT_BOOL* found) override {
+        *found = entries.count(Narrow(*key)) ? VARIANT_TRUE : VARIANT_FALSE;
+        return Call("Contains " + Narrow(*key));
+    }
+    STDMETHODIMP GetEntry(BSTR* key, V3FunctionEntry* entry) override {
+        *entry = Copy(entries.at(Narrow(*key)));
+        return Call("GetEntry " + Narrow(*key));
+    }
+    STDMETHODIMP AddEntry(V3FunctionEntry* entry, LONG zero) override {
+        order.push_back(Narrow(entry->key));
+        Free(entries[order.back()]) = Copy(*entry);
+        return Call("AddEntry " + order.back() + " " + std::to_string(zero));
+    }
+    STDMETHODIMP UpdateEntry(V3FunctionEntry* entry) override {
+        Free(entries[Narrow(entry->key)]) = Copy(*entry);
+        return Call("UpdateEntry " + Narrow(entry->key));
+    }
 
     std::string initialXml;
-    std::vector<std::string> order;          // keys in the order they were added
+    std::vector<std::string> order;  // keys in the order they were added
     std::map<std::string, V3FunctionEntry> entries;
+
+private:
+    static constexpr BSTR V3FunctionEntry::*kTexts[] = {&V3FunctionEntry::attr0, &V3FunctionEntry::key,
+                                                         &V3FunctionEntry::content2, &V3FunctionEntry::content1,
+                                                         &V3FunctionEntry::spare};
+    static V3FunctionEntry& Free(V3FunctionEntry& e) {
+        for (auto text : kTexts) SysFreeString(e.*text);
+        return e = V3FunctionEntry{};
+    }
+    static V3FunctionEntry Copy(const V3FunctionEntry& from) {
+        V3FunctionEntry to = from;
+        for (auto text : kTexts) to.*text = SysAllocStringLen(from.*text, SysStringLen(from.*text));
+        return to;
+    }
 };
 
 class TempFileWriter final : public HostObject<IV3TempFileWriter> {
 public:
-    HRESULT STDMETHODCALLTYPE WriteTempFile(BSTR* text, BSTR* path) override;
-    ORV_UNUSED(00) ORV_UNUSED(01) ORV_UNUSED(02) ORV_UNUSED(03) ORV_UNUSED(04) ORV_UNUSED(05)
+    STDMETHODIMP WriteTempFile(BSTR* text, BSTR* path) override {
+        const HRESULT hr = Call("WriteTempFile");
+        if (FAILED(hr)) return hr;
+        char folder[MAX_PATH] = {};
+        char name[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, folder);
+        GetTempFileNameA(folder, "orv", 0, name);
+        std::ofstream(name, std::ios::binary) << Narrow(*text);
+        *path = Wide(name);
+        return S_OK;
+    }
 };
-
-// An object without the target run interface.
-class NotARun final : public HostObject<IDispatch> {};
 
 // The objects the server created through the registered host classes.
 struct Created {
     std::vector<ComPtr<FunctionSet>> functionSets;
     std::vector<ComPtr<Model>> models;
 };
-Created& CreatedObjects();
+inline Created g_created;
+
+template <class T>
+class Factory final : public IClassFactory {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        const bool known = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory);
+        *out = known ? this : nullptr;
+        return known ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        if (outer) return CLASS_E_NOAGGREGATION;
+        ComPtr<T> object(new T);
+        if constexpr (std::is_same_v<T, FunctionSet>) g_created.functionSets.push_back(object);
+        if constexpr (std::is_same_v<T, Model>) g_created.models.push_back(object);
+        return object->QueryInterface(iid, out);
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+};
 
 // Makes the host classes creatable in this process; revokes them on exit.
 class HostClasses {
 public:
-    HostClasses();
-    ~HostClasses();
+    HostClasses() {
+        Register<CatalogueSource>(orv::com::kClsidCatalogueSource);
+        Register<FunctionSet>(orv::com::kClsidFunctionSet);
+        Register<TempFileWriter>(orv::com::kClsidTempFileWriter);
+        Register<Model>(orv::com::kClsidModel);
+    }
+    ~HostClasses() { for (DWORD cookie : cookies_) CoRevokeClassObject(cookie); }
 
 private:
+    template <class T>
+    void Register(const CLSID& clsid) {
+        static Factory<T> factory;
+        CoRegisterClassObject(clsid, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookies_.emplace_back());
+    }
     std::vector<DWORD> cookies_;
 };
 
