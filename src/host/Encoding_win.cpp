@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <climits>
 #include <memory>
 #include <optional>
 
@@ -83,6 +84,8 @@ std::string WideToUtf8(const wchar_t* wide, int length) {
 // several bytes; the system puts its own replacement for invalid sequences.
 std::string Decode(UINT codePage, std::string_view text) {
     if (text.empty()) return {};
+    // The system's lengths are ints; a text past them is past any run file.
+    if (text.size() > static_cast<std::size_t>(INT_MAX / 4)) throw ComError::Overflow();
     const auto length = static_cast<int>(text.size());
     const int wideSize = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(std::max(wideSize, 0)), L'\0');
