@@ -2,8 +2,6 @@
 // writes each resulting version-3 run as JSON.
 #include <CLI/CLI.hpp>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,6 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/ErrorLine.h"
 #include "host/HostJson.h"
+#include "platform/Platform.h"
 
 namespace orv::cli {
 namespace {
@@ -38,7 +37,7 @@ void WriteJson(const refhost::Json& json, const std::string& out) {
 // A one-line bar on stderr, redrawn in place; only when stderr is a terminal.
 class Progress {
 public:
-    explicit Progress(std::size_t total) : total_(total), shown_(::isatty(STDERR_FILENO) == 1) {}
+    explicit Progress(std::size_t total) : total_(total), shown_(platform::StderrIsTerminal()) {}
     void Show(std::size_t done, const std::string& file) const {
         if (!shown_) return;
         constexpr std::size_t width = 30;

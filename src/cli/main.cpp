@@ -4,8 +4,10 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "platform/Platform.h"
 
 int main(int argc, char** argv) {
+    orv::platform::UseUtf8Console();
     CLI::App app{"orvconvert - inspect, upgrade and convert legacy run files", "orvconvert"};
     app.set_version_flag("--version", std::string("orvconvert ") + ORV_VERSION);
     app.require_subcommand(0, 1);

@@ -29,6 +29,15 @@ std::string ModuleFolder();
 // plain folder that only this user can write to.
 std::string UserTempFolder();
 
+// True when standard error is an interactive terminal that takes the ANSI
+// line-control codes a progress bar redraws with (a Windows console is
+// switched to take them). Never throws.
+bool StderrIsTerminal() noexcept;
+
+// Makes a Windows console show the UTF-8 this program prints, until the
+// program ends; other systems' terminals take UTF-8 already. Never throws.
+void UseUtf8Console() noexcept;
+
 // An exclusive advisory lock on a file, held until the object is destroyed.
 // Another process, or another Acquire in this process, waits for it.
 class FileLock {

@@ -58,6 +58,10 @@ std::string TodayShortDate() {
 
 const char* PathSeparator() noexcept { return "/"; }
 
+bool StderrIsTerminal() noexcept { return ::isatty(STDERR_FILENO) == 1; }
+
+void UseUtf8Console() noexcept {}
+
 namespace {
 // Any object of this library will do: its address tells which module holds
 // the code, whether that is a shared library or the executable itself.

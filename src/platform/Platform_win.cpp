@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace orv::platform {
@@ -25,6 +26,31 @@ std::string TodayShortDate() {
 }
 
 const char* PathSeparator() noexcept { return "\\"; }
+
+bool StderrIsTerminal() noexcept {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (err == INVALID_HANDLE_VALUE || !GetConsoleMode(err, &mode)) return false;
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+           SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+namespace {
+UINT g_consoleCodePage = 0;
+
+bool IsConsole(DWORD stream) {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(stream), &mode) != 0;
+}
+}  // namespace
+
+void UseUtf8Console() noexcept {
+    if (!IsConsole(STD_OUTPUT_HANDLE) && !IsConsole(STD_ERROR_HANDLE)) return;
+    g_consoleCodePage = GetConsoleOutputCP();
+    if (g_consoleCodePage == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) return;
+    // The console outlives the program: give it back its code page.
+    std::atexit([] { SetConsoleOutputCP(g_consoleCodePage); });
+}
 
 namespace {
 // Any object of this module will do: its address tells which module (the
