@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 namespace orv::platform {
@@ -33,10 +34,30 @@ struct UserLocale {
 
 std::string QueryUserDecimalSeparator() noexcept {
     try {
+        // The environment is read at every call, so a change of the user's
+        // locale is seen at the next number. Building the locale itself can
+        // cost a hundred microseconds (C.UTF-8 is loaded from files), so its
+        // answer is kept per thread for as long as the environment names the
+        // same locale.
+        std::string settings;
+        for (const char* name : {"LC_ALL", "LC_NUMERIC", "LANG"}) {
+            const char* value = std::getenv(name);
+            settings += value ? "=" : "-";
+            if (value) settings += value;
+            settings += '\0';
+        }
+        thread_local std::string lastSettings;
+        thread_local std::string lastSeparator;
+        thread_local bool known = false;
+        if (known && settings == lastSettings) return lastSeparator;
+
         UserLocale loc(LC_NUMERIC_MASK);
         if (loc.handle == static_cast<locale_t>(0)) return {};
         const char* radix = nl_langinfo_l(RADIXCHAR, loc.handle);
-        return radix ? std::string(radix) : std::string();
+        lastSeparator = radix ? std::string(radix) : std::string();
+        lastSettings = std::move(settings);
+        known = true;
+        return lastSeparator;
     } catch (...) {
         return {};
     }
