@@ -261,25 +261,28 @@ std::vector<std::string> CallLog::Names() const {
     return names;
 }
 
+namespace {
+// Logs the creation of a host object and hands out its recording wrapper.
+template <class Recorder, class Create>
+auto Created(CallLog& log, const char* name, Create create) {
+    return Record(log, Call(name), [&](Json&) { return std::make_shared<Recorder>(create(), log); });
+}
+}  // namespace
+
 std::shared_ptr<host::ICatalogueSource> RecordingFactory::CreateCatalogueSource() {
-    return Record(log_, Call("CreateCatalogueSource"),
-                  [&](Json&) { return std::make_shared<RecCatalogue>(inner_.CreateCatalogueSource(), log_); });
+    return Created<RecCatalogue>(log_, "CreateCatalogueSource", [&] { return inner_.CreateCatalogueSource(); });
 }
 std::shared_ptr<host::IFunctionSetObject> RecordingFactory::CreateFunctionSetObject() {
-    return Record(log_, Call("CreateFunctionSetObject"),
-                  [&](Json&) { return std::make_shared<RecFunctionSet>(inner_.CreateFunctionSetObject(), log_); });
+    return Created<RecFunctionSet>(log_, "CreateFunctionSetObject", [&] { return inner_.CreateFunctionSetObject(); });
 }
 std::shared_ptr<host::ITempFileWriter> RecordingFactory::CreateTempFileWriter() {
-    return Record(log_, Call("CreateTempFileWriter"),
-                  [&](Json&) { return std::make_shared<RecTempWriter>(inner_.CreateTempFileWriter(), log_); });
+    return Created<RecTempWriter>(log_, "CreateTempFileWriter", [&] { return inner_.CreateTempFileWriter(); });
 }
 std::shared_ptr<host::IModel> RecordingFactory::CreateModel() {
-    return Record(log_, Call("CreateModel"),
-                  [&](Json&) { return std::make_shared<RecModel>(inner_.CreateModel(), log_); });
+    return Created<RecModel>(log_, "CreateModel", [&] { return inner_.CreateModel(); });
 }
 std::shared_ptr<host::IXmlDocument> RecordingFactory::CreateXmlDocument() {
-    return Record(log_, Call("CreateXmlDocument"),
-                  [&](Json&) { return std::make_shared<RecXmlDocument>(inner_.CreateXmlDocument(), log_); });
+    return Created<RecXmlDocument>(log_, "CreateXmlDocument", [&] { return inner_.CreateXmlDocument(); });
 }
 
 std::shared_ptr<host::ITargetRun> RecordingRun(std::shared_ptr<host::ITargetRun> inner, CallLog& log) {
