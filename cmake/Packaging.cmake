@@ -19,14 +19,13 @@ if(WIN32)
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
-  # The first line of each description is the package's summary.
   set(CPACK_COMPONENTS_ALL Runtime Development)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   # Depends from the shared libraries the binary really links (dpkg-shlibdeps).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME orvconvert)
-  set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION science)
+  # The first line of each description is the package's summary.
   set(CPACK_DEBIAN_RUNTIME_DESCRIPTION [[converts legacy gene expression programming run files
 orvconvert reads run files of format versions 1.0 and 2.0, upgrades them and
 converts them into a version-3 run, written as JSON; it also shows a run's
