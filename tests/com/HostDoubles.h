@@ -177,8 +177,8 @@ public:
         return Put(Narrow(key->section) + "#" + Narrow(key->name), *value);
     }
     // The host knows one key, to show that a known key travels without its name.
-    STDMETHODIMP CheckKey(BSTR* key, VARIANT_BOOL* known) override {
-        *known = Narrow(*key) == "run_status#Generation" ? VARIANT_TRUE : VARIANT_FALSE;
+    STDMETHODIMP CheckKey(BSTR key, VARIANT_BOOL* known) override {
+        *known = Narrow(key) == "run_status#Generation" ? VARIANT_TRUE : VARIANT_FALSE;
         return Call("CheckKey");
     }
 
@@ -193,12 +193,12 @@ private:
 
 class DataSet final : public HostObject<IV3DataSet> {
 public:
-    STDMETHODIMP LoadFromFile(BSTR* path, LONG separator, VARIANT_BOOL fieldNames, LONG which) override {
+    STDMETHODIMP LoadFromFile(BSTR path, LONG separator, VARIANT_BOOL fieldNames, LONG which) override {
         const HRESULT hr = Call("LoadFromFile " + std::to_string(which) + " " + std::to_string(separator) +
                                 (fieldNames == VARIANT_TRUE ? " names" : ""));
         if (FAILED(hr)) return hr;
         std::ostringstream content;
-        content << std::ifstream(Narrow(*path), std::ios::binary).rdbuf();
+        content << std::ifstream(Narrow(path), std::ios::binary).rdbuf();
         g_log.dataSets.push_back(content.str());
         return S_OK;
     }
@@ -296,8 +296,8 @@ inline constexpr const char* kCatalogue =
 class CatalogueSource final : public HostObject<IV3CatalogueSource> {
 public:
     STDMETHODIMP Open() override { return Call("Open"); }
-    STDMETHODIMP GetSection(BSTR* name, IXMLDOMNode** section) override {
-        HRESULT hr = Call("GetSection " + Narrow(*name));
+    STDMETHODIMP GetSection(BSTR name, IXMLDOMNode** section) override {
+        HRESULT hr = Call("GetSection " + Narrow(name));
         ComPtr<IXMLDOMDocument> document;
         if (SUCCEEDED(hr)) {
             hr = CoCreateInstance(orv::com::kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
@@ -323,13 +323,13 @@ public:
         initialXml = Take(xml);
         return Call("Initialise");
     }
-    STDMETHODIMP Contains(BSTR* key, VARIANT_BOOL* found) override {
-        *found = entries.count(Narrow(*key)) ? VARIANT_TRUE : VARIANT_FALSE;
-        return Call("Contains " + Narrow(*key));
+    STDMETHODIMP Contains(BSTR key, VARIANT_BOOL* found) override {
+        *found = entries.count(Narrow(key)) ? VARIANT_TRUE : VARIANT_FALSE;
+        return Call("Contains " + Narrow(key));
     }
-    STDMETHODIMP GetEntry(BSTR* key, V3FunctionEntry* entry) override {
-        *entry = Copy(entries.at(Narrow(*key)));
-        return Call("GetEntry " + Narrow(*key));
+    STDMETHODIMP GetEntry(BSTR key, V3FunctionEntry* entry) override {
+        *entry = Copy(entries.at(Narrow(key)));
+        return Call("GetEntry " + Narrow(key));
     }
     STDMETHODIMP AddEntry(V3FunctionEntry* entry, LONG zero) override {
         order.push_back(Narrow(entry->key));

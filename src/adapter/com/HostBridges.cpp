@@ -283,7 +283,7 @@ public:
     std::shared_ptr<host::IXmlNode> GetSection(const std::string& name) override {
         Bstr text(name);
         ComPtr<IXMLDOMNode> section;
-        Check(object_->GetSection(text.Ref(), section.GetAddressOf()), IID_IV3CatalogueSource);
+        Check(object_->GetSection(text.Get(), section.GetAddressOf()), IID_IV3CatalogueSource);
         return NotNothing<XmlNodeBridge>(std::move(section));
     }
 };
@@ -299,13 +299,13 @@ public:
     bool Contains(const std::string& key) override {
         Bstr text(key);
         VARIANT_BOOL found = VARIANT_FALSE;
-        Check(object_->Contains(text.Ref(), &found), IID_IV3FunctionSet);
+        Check(object_->Contains(text.Get(), &found), IID_IV3FunctionSet);
         return found != VARIANT_FALSE;
     }
     host::FunctionEntry GetEntry(const std::string& key) override {
         Bstr text(key);
         EntryRecord entry;
-        Check(object_->GetEntry(text.Ref(), entry.Out()), IID_IV3FunctionSet);
+        Check(object_->GetEntry(text.Get(), entry.Out()), IID_IV3FunctionSet);
         return entry.ToHost();
     }
     void AddEntry(host::FunctionEntry& entry, std::int32_t zero) override {
@@ -348,7 +348,7 @@ public:
     bool CheckKey(const std::string& key) override {
         Bstr text(key);
         VARIANT_BOOL known = VARIANT_FALSE;
-        Check(object_->CheckKey(text.Ref(), &known), IID_IV3RunSettings);
+        Check(object_->CheckKey(text.Get(), &known), IID_IV3RunSettings);
         return known != VARIANT_FALSE;
     }
 };
@@ -360,7 +360,7 @@ public:
     void LoadFromFile(const std::string& path, std::int32_t separator, bool fieldNames,
                       std::int32_t which) override {
         Bstr text(path);
-        Check(object_->LoadFromFile(text.Ref(), separator, ToVariantBool(fieldNames), which), IID_IV3DataSet);
+        Check(object_->LoadFromFile(text.Get(), separator, ToVariantBool(fieldNames), which), IID_IV3DataSet);
     }
     std::string SeparatorText(std::int32_t separator) override {
         Bstr text;
