@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -222,24 +221,6 @@ TEST_F(ComServer, ReadsNumbersInTheUsersLocale) {
     const std::string d = expected;
     EXPECT_THAT(g_log.dataSets, ElementsAre("x;y;z\r\n1" + d + "5;2;3" + d + "5\r\n2" + d + "5;3;5" + d + "5\r\n4;1;5",
                                             ::testing::_));
-}
-
-// Whatever the bundled examples hold, each conversion ends in success or a
-// described error, and every reference comes back.
-TEST_F(ComServer, ConvertsTheBundledExamples) {
-    std::error_code error;
-    int converted = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(SourcePath("examples"), error)) {
-        if (entry.path().extension() != ".kvr") continue;
-        ComPtr<TargetRun> run(new TargetRun);
-        const HRESULT hr = Convert(entry.path().string(), run.Get());
-        const RaisedError raised = TakeErrorInfo();
-        EXPECT_TRUE(SUCCEEDED(hr) || !raised.description.empty()) << entry.path() << std::hex << hr;
-        EXPECT_EQ(run->References(), 1u) << entry.path();
-        converted += SUCCEEDED(hr) ? 1 : 0;
-    }
-    if (error) GTEST_SKIP() << "no bundled examples";
-    EXPECT_GT(converted, 0);
 }
 
 TEST(Registration, RegistersAndUnregistersTheServer) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "HostBridges.h"
+#include "StaticFactory.h"
 #include "V3Host.h"
 
 namespace orvtest {
@@ -383,23 +384,14 @@ struct Created {
 inline Created g_created;
 
 template <class T>
-class Factory final : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        const bool known = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory);
-        *out = known ? this : nullptr;
-        return known ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (outer) return CLASS_E_NOAGGREGATION;
+class Factory final : public StaticFactory {
+protected:
+    HRESULT Create(REFIID iid, void** out) override {
         ComPtr<T> object(new T);
         if constexpr (std::is_same_v<T, FunctionSet>) g_created.functionSets.push_back(object);
         if constexpr (std::is_same_v<T, Model>) g_created.models.push_back(object);
         return object->QueryInterface(iid, out);
     }
-    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };
 
 // Makes the host classes creatable in this process; revokes them on exit.

@@ -1,6 +1,7 @@
 #include "HostBridges.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -13,6 +14,31 @@ using Microsoft::WRL::ComPtr;
 namespace orv::com {
 
 namespace {
+
+// The records as 32-bit and 64-bit hosts lay them out (natural alignment:
+// VARIANT aligns to 8 bytes on both), checked for the architecture built.
+template <std::size_t X86, std::size_t X64>
+constexpr std::size_t kHostLayout = sizeof(void*) == 8 ? X64 : X86;
+#define ORV_LAYOUT(what, x86, x64) static_assert((what) == kHostLayout<x86, x64>, #what)
+ORV_LAYOUT(sizeof(V3SettingValue), 24, 32);
+ORV_LAYOUT(offsetof(V3SettingValue, value), 0, 0);
+ORV_LAYOUT(offsetof(V3SettingValue, typeCode), 16, 24);
+ORV_LAYOUT(sizeof(V3KeyPair), 8, 16);
+ORV_LAYOUT(offsetof(V3KeyPair, section), 0, 0);
+ORV_LAYOUT(offsetof(V3KeyPair, name), 4, 8);
+ORV_LAYOUT(sizeof(V3FunctionEntry), 40, 64);
+ORV_LAYOUT(offsetof(V3FunctionEntry, code), 0, 0);
+ORV_LAYOUT(offsetof(V3FunctionEntry, count), 4, 4);
+ORV_LAYOUT(offsetof(V3FunctionEntry, attr3), 8, 8);
+ORV_LAYOUT(offsetof(V3FunctionEntry, reserved1), 12, 12);
+ORV_LAYOUT(offsetof(V3FunctionEntry, selected), 16, 16);
+ORV_LAYOUT(offsetof(V3FunctionEntry, reserved2), 18, 18);
+ORV_LAYOUT(offsetof(V3FunctionEntry, attr0), 20, 24);
+ORV_LAYOUT(offsetof(V3FunctionEntry, key), 24, 32);
+ORV_LAYOUT(offsetof(V3FunctionEntry, content2), 28, 40);
+ORV_LAYOUT(offsetof(V3FunctionEntry, content1), 32, 48);
+ORV_LAYOUT(offsetof(V3FunctionEntry, spare), 36, 56);
+#undef ORV_LAYOUT
 
 // What a call on an object the host answered as Nothing raises.
 [[noreturn]] void RaiseObjectNotSet() {
