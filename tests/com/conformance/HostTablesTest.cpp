@@ -242,7 +242,7 @@ public:
     ~HostObject() {
         for (auto& [key, entry] : entries_)
             for (BSTR t : entry.texts) SysFreeString(t);
-        for (HostObject* child : children_) if (child) child->Release();
+        for (auto& [kind, child] : children_) child->Release();
         --g_log.live;
     }
     IUnknown* Unknown() { return reinterpret_cast<IUnknown*>(&face_); }
@@ -287,11 +287,12 @@ private:
         g_log.faults.push_back(why);
         return E_INVALIDARG;
     }
-    HRESULT Hand(Itf itf, std::uintptr_t out, std::size_t child = 0) {
-        if (children_.size() <= child) children_.resize(child + 1);
-        if (!children_[child]) children_[child] = new HostObject(itf);
-        At<IUnknown*>(out) = children_[child]->Unknown();
-        children_[child]->AddRef();
+    // One object of each kind (and data set number) per parent; a new item for each model added.
+    HRESULT Hand(Itf itf, int which, std::uintptr_t out) {
+        HostObject*& child = children_[{itf, which}];
+        if (!child) child = new HostObject(itf);
+        At<IUnknown*>(out) = child->Unknown();
+        child->AddRef();
         return S_OK;
     }
     HRESULT Serve(const Row& row, const std::vector<Value>& in, std::uintptr_t out);
@@ -299,7 +300,7 @@ private:
     Face face_;
     Itf itf_;
     LONG references_ = 1;
-    std::vector<HostObject*> children_;  // target run: model list, settings, data sets 1 and 2
+    std::map<std::pair<Itf, int>, HostObject*> children_;
     std::map<std::wstring, Entry> entries_;
 };
 
@@ -326,10 +327,11 @@ Entry CopyOf(const Entry& from) {
 
 HRESULT HostObject::Serve(const Row& row, const std::vector<Value>& in, std::uintptr_t out) {
     const std::string op = row.operation;
-    if (op == "GetModels") return Hand(ModelList, out, 0);
-    if (op == "GetSettings") return Hand(Settings, out, 1);
-    if (op == "GetDataSet") return in[0].number == 1 || in[0].number == 2 ? Hand(DataSet, out, 1 + static_cast<std::size_t>(in[0].number)) : Refuse("GetDataSet " + std::to_string(in[0].number));
-    if (op == "AddModel") return Hand(Item, out, children_.size());
+    if (row.out == Out::Object && row.outObject != kItfs) {
+        const int which = op == "GetDataSet" ? in[0].number : op == "AddModel" ? static_cast<int>(children_.size()) : 0;
+        if (op == "GetDataSet" && which != 1 && which != 2) return Refuse("GetDataSet " + std::to_string(which));
+        return Hand(row.outObject, which, out);
+    }
     if (op == "GetNumber") return At<LONG>(out) = 1, S_OK;
     if (op == "CheckKey") {
         if (in[0].text.find(L'#') == std::wstring::npos) return Refuse("CheckKey " + Utf8(in[0].text));
