@@ -17,7 +17,7 @@
 #include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -209,7 +209,8 @@ bool Decode(const Param& p, std::uintptr_t w, Value& v) {
         return v.number == VARIANT_TRUE || v.number == VARIANT_FALSE;
     case Arg::LongRef: return Points<LONG>(w) && (v.number = At<LONG>(w), true);
     case Arg::DoubleRef: return Points<double>(w);
-    case Arg::ObjectRef: return Points<IUnknown*>(w) && Points<void*>(At<std::uintptr_t>(w)) && Offers(At<IUnknown*>(w), p.object);
+    case Arg::ObjectRef:
+        return Points<IUnknown*>(w) && Points<void*>(At<std::uintptr_t>(w)) && Offers(At<IUnknown*>(w), p.object);
     case Arg::SettingRef: return Points<SettingValue>(w) && IsSetting(At<SettingValue>(w));
     case Arg::KeyPairRef: return Points<KeyPair>(w) && IsText(At<KeyPair>(w).section) && IsText(At<KeyPair>(w).name);
     case Arg::EntryRef: return Points<Entry>(w) && IsEntry(At<Entry>(w));
@@ -229,8 +230,10 @@ struct Face {
 };
 
 std::string Utf8(const std::wstring& w) {
-    std::string out(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+    const int n = static_cast<int>(w.size());
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), n, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
     return out;
 }
 
@@ -253,7 +256,8 @@ public:
         return static_cast<ULONG>(left);
     }
     HRESULT QueryInterface(REFIID iid, void** out) {
-        const bool ours = IsEqualIID(iid, kTables[itf_].iid) || IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch);
+        const bool ours =
+            IsEqualIID(iid, kTables[itf_].iid) || IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch);
         *out = ours ? Unknown() : nullptr;
         if (ours) AddRef();
         return ours ? S_OK : E_NOINTERFACE;
@@ -343,9 +347,8 @@ HRESULT HostObject::Serve(const Row& row, const std::vector<Value>& in, std::uin
     } else if (op == "LoadFromFile") {
         // The file goes away when the call returns: read it now.
         std::ifstream file(std::filesystem::path(in[0].text), std::ios::binary);
-        std::ostringstream content;
-        content << file.rdbuf();
-        if (!file || in[3].number < 1 || in[3].number > 2) return Refuse("LoadFromFile " + Utf8(in[0].text));
+        const std::string content{std::istreambuf_iterator<char>(file), {}};
+        if (content.empty() || in[3].number < 1 || in[3].number > 2) return Refuse("LoadFromFile " + Utf8(in[0].text));
     } else if (op == "WriteTempFile") {
         wchar_t folder[MAX_PATH] = {}, name[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, folder);
@@ -357,7 +360,8 @@ HRESULT HostObject::Serve(const Row& row, const std::vector<Value>& in, std::uin
         IXMLDOMDocument* document = nullptr;
         IXMLDOMElement* root = nullptr;
         const CLSID domDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-        HRESULT hr = CoCreateInstance(domDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, reinterpret_cast<void**>(&document));
+        HRESULT hr = CoCreateInstance(domDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                                      reinterpret_cast<void**>(&document));
         if (FAILED(hr)) return hr;
         BSTR xml = SysAllocString(CatalogueXml().c_str());
         VARIANT_BOOL loaded = VARIANT_FALSE;
@@ -394,11 +398,15 @@ template <int S> HRESULT STDMETHODCALLTYPE Call2(void* f, W a, W b) { return Sel
 template <int S> HRESULT STDMETHODCALLTYPE Call3(void* f, W a, W b, W c) { return Self(f).Call(S, {a, b, c}); }
 template <int S> HRESULT STDMETHODCALLTYPE Call4(void* f, W a, W b, W c, W d) { return Self(f).Call(S, {a, b, c, d}); }
 
+template <int S>
+std::array<Slot, 5> CallsAt() {
+    return {reinterpret_cast<Slot>(&Call0<S>), reinterpret_cast<Slot>(&Call1<S>), reinterpret_cast<Slot>(&Call2<S>),
+            reinterpret_cast<Slot>(&Call3<S>), reinterpret_cast<Slot>(&Call4<S>)};
+}
+// For each slot, its call by argument count.
 template <std::size_t... S>
 auto Entries(std::index_sequence<S...>) {
-    return std::array<std::array<Slot, 5>, sizeof...(S)>{{{reinterpret_cast<Slot>(&Call0<S>), reinterpret_cast<Slot>(&Call1<S>),
-                                                            reinterpret_cast<Slot>(&Call2<S>), reinterpret_cast<Slot>(&Call3<S>),
-                                                            reinterpret_cast<Slot>(&Call4<S>)}...}};
+    return std::array<std::array<Slot, 5>, sizeof...(S)>{CallsAt<S>()...};
 }
 
 HRESULT STDMETHODCALLTYPE Query(void* f, REFIID iid, void** out) { return Self(f).QueryInterface(iid, out); }
@@ -407,7 +415,9 @@ ULONG STDMETHODCALLTYPE Release(void* f) { return Self(f).Release(); }
 HRESULT STDMETHODCALLTYPE NoTypeInfoCount(void*, UINT*) { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE NoTypeInfo(void*, UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE NoNames(void*, REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE NoInvoke(void*, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE NoInvoke(void*, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+    return E_NOTIMPL;
+}
 
 const Slot* VtableOf(Itf itf) {
     static const auto calls = Entries(std::make_index_sequence<7 + kSlots>());
