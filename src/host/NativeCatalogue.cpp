@@ -1,7 +1,8 @@
 // The host's catalogue of native functions and the XML node view the
 // conversion walks. Each function element has six attributes in a fixed
 // order (name, group, key, arity, code, symbol); its text is an infix
-// template in which x0 and x1 stand for the arguments.
+// template in which x0 and x1 stand for the arguments. A second section
+// writes the same functions in the languages a model is exported to.
 #include <pugixml.hpp>
 
 #include "common/ComError.h"
@@ -31,6 +32,82 @@ const char* const kCatalogue = R"(<?xml version="1.0" encoding="UTF-8"?>
     <function name="Less than" group="Comparison" key="LT" arity="2" code="16" symbol="&lt;">(x0&lt;x1)</function>
     <function name="Greater than" group="Comparison" key="GT" arity="2" code="17" symbol="&gt;">(x0&gt;x1)</function>
   </FFnatives>
+  <!-- The same functions written in the languages a best model is exported
+       to, by catalogue key, with the frame of the exported program; the
+       functions a language lists as infix take the catalogue's own form. In a
+       program {run}, {target}, {variables} and {expression} are filled in;
+       in a terminal or a variable line {index} (from 0), {column} (the
+       spreadsheet column of the exported data) and {name}. Every form must
+       compute what the host's evaluator computes. -->
+  <Languages>
+    <language name="c" title="C" infix="Add Sub Mul Div Avg2">
+      <program><![CDATA[// Best model of the run "{run}": {target} from the independent variables
+{variables}#include <math.h>
+
+double model(const double d[])
+{
+    return {expression};
+}
+]]></program>
+      <variable><![CDATA[//   d[{index}] = "{name}"
+]]></variable>
+      <terminal>d[{index}]</terminal>
+      <function key="Pow">pow(x0, x1)</function>
+      <function key="Sqrt">sqrt(x0)</function>
+      <function key="Exp">exp(x0)</function>
+      <function key="Ln">log(x0)</function>
+      <function key="Sin">sin(x0)</function>
+      <function key="Cos">cos(x0)</function>
+      <function key="Tan">tan(x0)</function>
+      <function key="Min2">fmin(x0, x1)</function>
+      <function key="Max2">fmax(x0, x1)</function>
+      <function key="Abs">fabs(x0)</function>
+      <function key="LT">(x0 &lt; x1 ? 1.0 : 0.0)</function>
+      <function key="GT">(x0 &gt; x1 ? 1.0 : 0.0)</function>
+    </language>
+    <language name="python" title="Python" infix="Add Sub Mul Div Avg2">
+      <program><![CDATA[# Best model of the run "{run}": {target} from the independent variables
+{variables}import math
+
+
+def model(d):
+    return {expression}
+]]></program>
+      <variable><![CDATA[#   d[{index}] = "{name}"
+]]></variable>
+      <terminal>d[{index}]</terminal>
+      <function key="Pow">math.pow(x0, x1)</function>
+      <function key="Sqrt">math.sqrt(x0)</function>
+      <function key="Exp">math.exp(x0)</function>
+      <function key="Ln">math.log(x0)</function>
+      <function key="Sin">math.sin(x0)</function>
+      <function key="Cos">math.cos(x0)</function>
+      <function key="Tan">math.tan(x0)</function>
+      <function key="Min2">min(x0, x1)</function>
+      <function key="Max2">max(x0, x1)</function>
+      <function key="Abs">abs(x0)</function>
+      <function key="LT">(1.0 if x0 &lt; x1 else 0.0)</function>
+      <function key="GT">(1.0 if x0 &gt; x1 else 0.0)</function>
+    </language>
+    <language name="spreadsheet" title="spreadsheet" infix="Add Sub Mul Div Avg2">
+      <program>={expression}
+</program>
+      <variable></variable>
+      <terminal>{column}2</terminal>
+      <function key="Pow">POWER(x0,x1)</function>
+      <function key="Sqrt">SQRT(x0)</function>
+      <function key="Exp">EXP(x0)</function>
+      <function key="Ln">LN(x0)</function>
+      <function key="Sin">SIN(x0)</function>
+      <function key="Cos">COS(x0)</function>
+      <function key="Tan">TAN(x0)</function>
+      <function key="Min2">MIN(x0,x1)</function>
+      <function key="Max2">MAX(x0,x1)</function>
+      <function key="Abs">ABS(x0)</function>
+      <function key="LT">IF(x0&lt;x1,1,0)</function>
+      <function key="GT">IF(x0&gt;x1,1,0)</function>
+    </language>
+  </Languages>
 </Catalogue>
 )";
 
