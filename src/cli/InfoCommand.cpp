@@ -1,16 +1,19 @@
 // orvconvert info FILE: a human summary of a run file and its best model.
 #include <CLI/CLI.hpp>
 
+#include <array>
 #include <iostream>
 #include <map>
 #include <sstream>
 
 #include "cli/Commands.h"
+#include "cli/ConvertedRun.h"
 #include "host/Encoding.h"
 #include "cli/ErrorLine.h"
 #include "cli/LoadAsConvert.h"
 #include "common/Conversions.h"
 #include "host/Formula.h"
+#include "host/ModelEvaluator.h"
 #include "legacy_file/clsFileParser.h"
 
 namespace orv::cli {
@@ -56,6 +59,31 @@ std::vector<std::string> FieldNameList(const std::string& text, const std::strin
     return names;
 }
 
+// R-square of the best model recomputed on the converted training and test
+// data, as texts to print beside the stored figures.
+std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
+    if (TrimSpaces(record.Karva()).empty()) return {"n/a (no model)", "n/a (no model)"};
+    std::array<std::string, 2> texts;
+    try {
+        const ConvertedRun converted = ConvertRecord(record);
+        const auto model = refhost::DecodeModel(record.Karva(), record.LinkingFunction());
+        for (std::int32_t which = 1; which <= 2; ++which) {
+            const auto& data = converted.run->Data(which);
+            std::string& text = texts[static_cast<std::size_t>(which - 1)];
+            if (!data.Loaded() || data.RecordCount() == 0) {
+                text = "n/a (no data)";
+                continue;
+            }
+            const auto fit = refhost::FitOn(model, data);
+            const auto r2 = refhost::RSquare(fit.targets, fit.outputs);
+            text = r2 ? Number(*r2) : "n/a (undefined on these outputs)";
+        }
+    } catch (const ComError& e) {
+        texts.fill("n/a (error " + std::to_string(e.Number()) + ": " + e.Description() + ")");
+    }
+    return texts;
+}
+
 void PrintInfo(const std::string& file, const refhost::ToUtf8& utf8) {
     const double version = clsFileParser().Version(file);
     const clsRun run = LoadAsConvert(file);
@@ -77,10 +105,11 @@ void PrintInfo(const std::string& file, const refhost::ToUtf8& utf8) {
     line("Training data:", std::to_string(CountRecords(run.TrainValues())) + " records");
     line("Test data:", std::to_string(CountRecords(run.ValidationValues())) + " records");
     line("Fitness:", "error type " + run.ErrorType_toString() + ", selection range " + Number(run.SelectionRange()));
+    const auto recomputed = RecomputedRSquare(run);
     line("  training:", "best " + Number(run.BestFitnessRun()) + " of " + Number(run.MaxFitnessRun()) +
-                            ", R-square " + Number(run.rsQuareRun()));
+                            ", R-square " + Number(run.rsQuareRun()) + ", recomputed " + recomputed[0]);
     line("  test:", "best " + Number(run.BestFitnessVal()) + " of " + Number(run.MaxFitnessVal()) + ", R-square " +
-                        Number(run.RsquareVal()));
+                        Number(run.RsquareVal()) + ", recomputed " + recomputed[1]);
     const std::string formula = refhost::KarvaToFormula(run.Karva(), run.LinkingFunction(), FieldNameList(run.FieldNames(), run.Separador_toString()));
     line("Best model:", formula.empty() ? "(none)" : utf8(formula));
     if (!run.Karva().empty()) line("  Karva:", utf8(run.Karva()));

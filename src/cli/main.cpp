@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     orv::cli::AddConvertCommand(app);
     orv::cli::AddCallsCommand(app);
     orv::cli::AddInfoCommand(app);
+    orv::cli::AddExportCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::RuntimeError& e) {

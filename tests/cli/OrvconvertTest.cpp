@@ -3,28 +3,15 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdlib>
 #include <sstream>
-#include <sys/wait.h>
 
+#include "cli/CliRun.h"
 #include "support/TestSupport.h"
 
 namespace orv {
 namespace {
 
 using test::TempDir;
-
-struct Result { int status; std::string out, err; };
-
-std::string Quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-
-// Runs orvconvert with the arguments (already quoted for the shell).
-Result Orvconvert(const std::string& args) {
-    TempDir dir;
-    const auto out = dir.path() / "out", err = dir.path() / "err";
-    const int raw = std::system((ORV_CLI_BINARY " " + args + " >" + Quoted(out) + " 2>" + Quoted(err)).c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::ReadAll(out), test::ReadAll(err)};
-}
 
 // Texts arrive as UTF-8, numbers and booleans with their JSON types.
 TEST(Record, PrintsTheRecordAsJson) {

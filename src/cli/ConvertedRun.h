@@ -1,0 +1,31 @@
+// A run file converted into the reference host, for the commands that work
+// on what a conversion gives: the data sets as numbers and the best model.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/ReferenceHost.h"
+#include "run_record/clsRun.h"
+
+namespace orv::cli {
+
+struct ConvertedRun {
+    clsRun record;
+    refhost::ReferenceHost host;
+    std::shared_ptr<refhost::Run> run;
+};
+
+// Loads the file as a conversion does and transfers the record into a new
+// reference host. Raises what the conversion raises.
+ConvertedRun ConvertRun(const std::string& file);
+
+// Transfers an already loaded record.
+ConvertedRun ConvertRecord(clsRun record);
+
+// One name per column of the training data, in the file's code page: the
+// run's field names, or x1..xn and y when it has none that fit.
+std::vector<std::string> ColumnNames(const ConvertedRun& converted);
+
+}  // namespace orv::cli
