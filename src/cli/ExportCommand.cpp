@@ -57,14 +57,18 @@ void WriteCsv(const std::filesystem::path& file, const std::vector<std::string>&
     if (!out) throw ComError(75, "", "Path/File access error: " + file.string());
 }
 
-void ExportData(const ConvertedRun& converted, const std::string& dir, const refhost::ToUtf8& utf8) {
+void ExportData(const std::string& file, const ConvertedRun& converted, const std::string& dir,
+                const refhost::ToUtf8& utf8) {
     std::vector<std::string> header;
     for (const auto& name : ColumnNames(converted)) header.push_back(utf8(name));
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     WriteCsv(std::filesystem::path(dir) / "train.csv", header, converted.run->Data(1));
+    // The conversion goes on without test data it cannot read; say so here.
     const auto& test = converted.run->Data(2);
     if (test.Loaded() && test.RecordCount() > 0) WriteCsv(std::filesystem::path(dir) / "test.csv", header, test);
+    else if (!converted.record.ValidationValues().empty() && !test.Loaded())
+        std::cerr << "orvconvert: " << file << ": the test data cannot be read; no test.csv\n";
 }
 
 void ExportModel(const ConvertedRun& converted, const std::string& language, const refhost::ToUtf8& utf8) {
@@ -98,7 +102,7 @@ void AddExportCommand(CLI::App& app) {
         ReportingErrorsFor(opts->file.file, [&] {
             const refhost::ToUtf8 utf8(opts->file.encoding);
             const ConvertedRun converted = ConvertRun(opts->file.file);
-            if (!opts->dataDir.empty()) ExportData(converted, opts->dataDir, utf8);
+            if (!opts->dataDir.empty()) ExportData(opts->file.file, converted, opts->dataDir, utf8);
             if (!opts->language.empty()) ExportModel(converted, opts->language, utf8);
         });
     });

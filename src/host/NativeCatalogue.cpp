@@ -89,6 +89,28 @@ def model(d):
       <function key="LT">(1.0 if x0 &lt; x1 else 0.0)</function>
       <function key="GT">(1.0 if x0 &gt; x1 else 0.0)</function>
     </language>
+    <language name="javascript" title="JavaScript" infix="Add Sub Mul Div Avg2">
+      <program><![CDATA[// Best model of the run "{run}": {target} from the independent variables
+{variables}function model(d) {
+    return {expression};
+}
+]]></program>
+      <variable><![CDATA[//   d[{index}] = "{name}"
+]]></variable>
+      <terminal>d[{index}]</terminal>
+      <function key="Pow">Math.pow(x0, x1)</function>
+      <function key="Sqrt">Math.sqrt(x0)</function>
+      <function key="Exp">Math.exp(x0)</function>
+      <function key="Ln">Math.log(x0)</function>
+      <function key="Sin">Math.sin(x0)</function>
+      <function key="Cos">Math.cos(x0)</function>
+      <function key="Tan">Math.tan(x0)</function>
+      <function key="Min2">Math.min(x0, x1)</function>
+      <function key="Max2">Math.max(x0, x1)</function>
+      <function key="Abs">Math.abs(x0)</function>
+      <function key="LT">(x0 &lt; x1 ? 1 : 0)</function>
+      <function key="GT">(x0 &gt; x1 ? 1 : 0)</function>
+    </language>
     <language name="spreadsheet" title="spreadsheet" infix="Add Sub Mul Div Avg2">
       <program>={expression}
 </program>

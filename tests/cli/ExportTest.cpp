@@ -125,7 +125,9 @@ TEST(Export, ModelRunsOnTheExportedDataAsInfoComputesIt) {
 TEST(Export, RefusesWhatItCannotWrite) {
     test::TempDir dir;
     const auto noModel = dir.Write("none.kvr", test::V2File("<FUNCSET>+</FUNCSET>\n<SEPCHAR>1</SEPCHAR>\n", "1;2\n"));
+    const auto badTest = dir.Write("bad.kvr", test::V2File(kRun, "1;2;3\n", "1;x;3\n"));
     const struct { std::string args; int status; std::string err; } cases[] = {
+        {"export " + Quoted(badTest) + " --data " + Quoted(dir.path()), 0, "the test data cannot be read; no test.csv"},
         {"export " + Quoted(noModel) + " --model c", 1, "error 5: The run has no model"},
         {"export " + Quoted(noModel), 2, "--data or --model is required"},
         {"export " + Quoted(noModel) + " --model cobol", 2, "cobol not in"},
@@ -135,6 +137,8 @@ TEST(Export, RefusesWhatItCannotWrite) {
         EXPECT_EQ(r.status, c.status) << c.args;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     }
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "train.csv"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "test.csv"));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // and the generated C and Python, compiled and run, against the evaluator.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -65,16 +67,16 @@ TEST(Evaluator, RSquareIsTheSquaredCorrelation) {
         EXPECT_FALSE(RSquare(targets, outputs).has_value());
 }
 
-// Writes each program to a file of its own and answers the path.
-std::vector<std::string> WritePrograms(const test::TempDir& dir, const std::vector<std::string>& programs,
-                                       const std::string& extension) {
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < programs.size(); ++i)
-        files.push_back(dir.Write("m" + std::to_string(i) + extension, programs[i]).string());
-    return files;
-}
+using Rows = std::vector<std::vector<double>>;
 
-std::string RowsText(const std::vector<std::vector<double>>& rows, const char* open, const char* close) {
+// A model with the rows to compute it on; a row's fields past the model's
+// variables are ignored.
+struct Case {
+    ModelTree model;
+    Rows rows;
+};
+
+std::string RowsText(const Rows& rows, const char* open, const char* close) {
     std::ostringstream s;
     s.precision(17);
     for (const auto& row : rows) {
@@ -85,7 +87,8 @@ std::string RowsText(const std::vector<std::vector<double>>& rows, const char* o
     return s.str();
 }
 
-std::vector<double> RunAndRead(const test::TempDir& dir, const std::string& command) {
+// Runs a command that prints one number a line, and reads them.
+std::vector<double> Outputs(const test::TempDir& dir, const std::string& command) {
     const auto out = dir.path() / "out.txt";
     EXPECT_EQ(std::system((command + " > '" + out.string() + "'").c_str()), 0) << command;
     std::vector<double> values;
@@ -94,64 +97,78 @@ std::vector<double> RunAndRead(const test::TempDir& dir, const std::string& comm
     return values;
 }
 
-// Every program on every row, program after program.
-std::vector<double> RunC(const std::vector<std::string>& programs, const std::vector<std::vector<double>>& rows) {
+const ModelCodeContext kContext{"demo", {"a", "b", "c", "d"}, "y"};
+
+// Every case's program on its rows, case after case: one C program includes
+// them all under names of their own.
+std::vector<double> RunC(const std::vector<Case>& cases) {
     test::TempDir dir;
-    const auto files = WritePrograms(dir, programs, ".c");
-    std::string driver = "#include <stdio.h>\n";
-    for (std::size_t i = 0; i < files.size(); ++i)
-        driver += "#define model model" + std::to_string(i) + "\n#include \"" + files[i] + "\"\n#undef model\n";
-    driver += "static const double rows[][8] = {\n" + RowsText(rows, "{", "}") + "};\nint main(void) {\n";
-    for (std::size_t i = 0; i < files.size(); ++i)
-        driver += "  for (unsigned r = 0; r < sizeof rows / sizeof rows[0]; ++r) printf(\"%.17g\\n\", model" +
-                  std::to_string(i) + "(rows[r]));\n";
-    driver += "  return 0;\n}\n";
-    const auto source = dir.Write("driver.c", driver), binary = dir.path() / "driver";
-    return RunAndRead(dir, "cc -std=c99 -Wall -Werror -o '" + binary.string() + "' '" + source.string() + "' -lm && '" +
-                               binary.string() + "'");
+    std::string driver = "#include <stdio.h>\n", calls;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::string n = std::to_string(i);
+        const auto file = dir.Write("m" + n + ".c", ModelCode(cases[i].model, "c", kContext));
+        driver += "#define model model" + n + "\n#include \"" + file.string() + "\"\n#undef model\n" +
+                  "static const double rows" + n + "[][8] = {\n" + RowsText(cases[i].rows, "{", "}") + "};\n";
+        calls += "  for (unsigned r = 0; r < sizeof rows" + n + " / sizeof rows" + n + "[0]; ++r) printf(\"%.17g\\n\", model" +
+                 n + "(rows" + n + "[r]));\n";
+    }
+    const auto source = dir.Write("driver.c", driver + "int main(void) {\n" + calls + "  return 0;\n}\n");
+    const auto binary = (dir.path() / "driver").string();
+    return Outputs(dir, "cc -std=c99 -Wall -Werror -o '" + binary + "' '" + source.string() + "' -lm && '" + binary + "'");
 }
 
-std::vector<double> RunPython(const std::vector<std::string>& programs, const std::vector<std::vector<double>>& rows) {
+std::vector<double> RunPython(const std::vector<Case>& cases) {
     test::TempDir dir;
-    WritePrograms(dir, programs, ".py");
-    const auto script = dir.Write("driver.py", "import sys\nrows = [\n" + RowsText(rows, "[", "]") +
-                                                   "]\nfor path in sys.argv[1:]:\n    ns = {}\n"
-                                                   "    exec(open(path).read(), ns)\n"
-                                                   "    for row in rows:\n        print(repr(ns['model'](row)))\n");
-    std::string command = "/usr/bin/python3 '" + script.string() + "'";
-    for (std::size_t i = 0; i < programs.size(); ++i) command += " '" + (dir.path() / ("m" + std::to_string(i) + ".py")).string() + "'";
-    return RunAndRead(dir, command);
+    std::string driver;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto file = dir.Write("m" + std::to_string(i) + ".py", ModelCode(cases[i].model, "python", kContext));
+        driver += "ns = {}\nexec(open('" + file.string() + "').read(), ns)\nfor row in [\n" +
+                  RowsText(cases[i].rows, "[", "]") + "]:\n    print(repr(ns['model'](row)))\n";
+    }
+    return Outputs(dir, "/usr/bin/python3 '" + dir.Write("driver.py", driver).string() + "'");
+}
+
+std::vector<double> RunJavaScript(const std::vector<Case>& cases) {
+    test::TempDir dir;
+    std::string driver = "const fs = require('fs');\n";
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto file = dir.Write("m" + std::to_string(i) + ".js", ModelCode(cases[i].model, "javascript", kContext));
+        driver += "{\n  const model = new Function(fs.readFileSync('" + file.string() + "', 'utf8') + '\\nreturn model;')();\n" +
+                  "  for (const row of [\n" + RowsText(cases[i].rows, "[", "]") + "]) console.log(model(row));\n}\n";
+    }
+    return Outputs(dir, "node '" + dir.Write("driver.js", driver).string() + "'");
 }
 
 // Each catalogue function alone, models of several genes, and the bundled
-// regression example's model on its own training records.
+// examples' models on their own data.
 TEST(ModelCode, GeneratedProgramsComputeWhatTheEvaluatorComputes) {
-    std::vector<ModelTree> models;
-    for (const auto& f : NativeFunctions())
-        models.push_back(DecodeModel(std::string(1, f.symbol) + "d2d1d0", "+"));
-    models.push_back(DecodeModel("+d0d1 * -d2d0 * Qd1", "*"));
-    models.push_back(DecodeModel("/*d0d1+d2d0 + d1", "+"));
-
-    ReferenceHost host;
-    auto run = host.CreateRun();
-    V2Adapter(host).Convert((test::ExamplesDir() / "regression.kvr").string(), run);
-    const clsRun record = V2Adapter::LoadForConversion((test::ExamplesDir() / "regression.kvr").string());
-    models.push_back(DecodeModel(record.Karva(), record.LinkingFunction()));
-
-    std::vector<std::vector<double>> rows = {{0.5, 2, 3}, {1.5, 0.25, 4}, {7, 7, 0.125}};
-    for (std::size_t r = 0; r < run->Data(1).RecordCount(); ++r) rows.push_back(run->Data(1).Record(r));
+    const Rows rows = {{0.5, 2, 3}, {1.5, 0.25, 4}, {7, 7, 0.125}};
+    std::vector<Case> cases;
+    for (const auto& f : NativeFunctions()) cases.push_back({DecodeModel(std::string(1, f.symbol) + "d2d1d0", "+"), rows});
+    cases.push_back({DecodeModel("+d0d1 * -d2d0 * Qd1", "*"), rows});
+    cases.push_back({DecodeModel("/*d0d1+d2d0 + d1", "+"), rows});
+    for (const auto& example : std::filesystem::directory_iterator(test::ExamplesDir())) {
+        if (example.path().extension() != ".kvr") continue;
+        const clsRun record = V2Adapter::LoadForConversion(example.path().string());
+        ReferenceHost host;
+        auto run = host.CreateRun();
+        V2Adapter(host).TransferLoadedRun(record, run);
+        Case c{DecodeModel(record.Karva(), record.LinkingFunction()), {}};
+        for (std::int32_t which : {1, 2})
+            for (std::size_t r = 0; r < run->Data(which).RecordCount(); ++r) c.rows.push_back(run->Data(which).Record(r));
+        cases.push_back(std::move(c));
+    }
 
     std::vector<double> expected;
-    std::vector<std::string> c, python;
-    for (const auto& model : models) {
-        for (const auto& row : rows) expected.push_back(EvaluateModel(model, std::span(row).first(3)));
-        c.push_back(ModelCode(model, "c", {"demo", {"a", "b", "c"}, "y"}));
-        python.push_back(ModelCode(model, "python", {"demo", {"a", "b", "c"}, "y"}));
-    }
-    for (const auto& [language, outputs] : {std::pair{"c", RunC(c, rows)}, std::pair{"python", RunPython(python, rows)}}) {
+    for (const auto& c : cases)
+        for (const auto& row : c.rows) expected.push_back(EvaluateModel(c.model, row));
+    // C and Python use the same C library as the evaluator; JavaScript
+    // engines bring their own, which may differ in the last digits.
+    for (const auto& [language, outputs] : {std::pair{"c", RunC(cases)}, std::pair{"python", RunPython(cases)},
+                                            std::pair{"javascript", RunJavaScript(cases)}}) {
         ASSERT_EQ(outputs.size(), expected.size()) << language;
         for (std::size_t i = 0; i < expected.size(); ++i)
-            EXPECT_DOUBLE_EQ(outputs[i], expected[i]) << language << ", model " << i / rows.size() << ", row " << i % rows.size();
+            EXPECT_NEAR(outputs[i], expected[i], 1e-13 * std::max(1.0, std::fabs(expected[i]))) << language << ", value " << i;
     }
 }
 
