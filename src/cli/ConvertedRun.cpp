@@ -21,7 +21,7 @@ std::vector<std::string> ColumnNames(const ConvertedRun& converted) {
                                     : static_cast<std::size_t>(std::max(converted.record.NumeroTerminais(), 0)) + 1;
     if (train.FieldNames().size() == columns) return train.FieldNames();
     std::vector<std::string> names;
-    for (std::size_t c = 1; c < columns; ++c) names.push_back("x" + std::to_string(c));
+    for (std::size_t c = 1; c < columns; ++c) names.push_back(std::string("x").append(std::to_string(c)));
     names.push_back("y");
     return names;
 }

@@ -21,7 +21,9 @@ public:
     }
     std::string Terminal(const GeneNode& node) const override {
         if (node.terminal < names_.size()) return names_[node.terminal];
-        return node.terminal == kNoTerminalNumber ? "d" : "d" + std::to_string(node.terminal);
+        std::string text = "d";
+        if (node.terminal != kNoTerminalNumber) text += std::to_string(node.terminal);
+        return text;
     }
     std::string Missing() const override { return "?"; }
 

@@ -1,15 +1,15 @@
 // The best model computed: the evaluator against values worked out by hand,
-// and the generated C and Python, compiled and run, against the evaluator.
+// and the generated programs, compiled or run, against the evaluator.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "adapter/V2Adapter.h"
+#include "common/Conversions.h"
 #include "host/ModelCode.h"
 #include "host/ModelEvaluator.h"
 #include "host/ReferenceHost.h"
@@ -117,26 +117,17 @@ std::vector<double> RunC(const std::vector<Case>& cases) {
     return Outputs(dir, "cc -std=c99 -Wall -Werror -o '" + binary + "' '" + source.string() + "' -lm && '" + binary + "'");
 }
 
-std::vector<double> RunPython(const std::vector<Case>& cases) {
+// The driver of a scripting language loads each program from its file and
+// prints the model's value on each row: {file} and {rows} are filled in.
+std::vector<double> RunScript(const std::vector<Case>& cases, const std::string& language, const std::string& interpreter,
+                              const std::string& perProgram) {
     test::TempDir dir;
     std::string driver;
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        const auto file = dir.Write("m" + std::to_string(i) + ".py", ModelCode(cases[i].model, "python", kContext));
-        driver += "ns = {}\nexec(open('" + file.string() + "').read(), ns)\nfor row in [\n" +
-                  RowsText(cases[i].rows, "[", "]") + "]:\n    print(repr(ns['model'](row)))\n";
+        const auto file = dir.Write("m" + std::to_string(i), ModelCode(cases[i].model, language, kContext));
+        driver += ReplaceAll(ReplaceAll(perProgram, "{file}", file.string()), "{rows}", RowsText(cases[i].rows, "[", "]"));
     }
-    return Outputs(dir, "/usr/bin/python3 '" + dir.Write("driver.py", driver).string() + "'");
-}
-
-std::vector<double> RunJavaScript(const std::vector<Case>& cases) {
-    test::TempDir dir;
-    std::string driver = "const fs = require('fs');\n";
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const auto file = dir.Write("m" + std::to_string(i) + ".js", ModelCode(cases[i].model, "javascript", kContext));
-        driver += "{\n  const model = new Function(fs.readFileSync('" + file.string() + "', 'utf8') + '\\nreturn model;')();\n" +
-                  "  for (const row of [\n" + RowsText(cases[i].rows, "[", "]") + "]) console.log(model(row));\n}\n";
-    }
-    return Outputs(dir, "node '" + dir.Write("driver.js", driver).string() + "'");
+    return Outputs(dir, interpreter + " '" + dir.Write("driver", driver).string() + "'");
 }
 
 // Each catalogue function alone, models of several genes, and the bundled
@@ -164,8 +155,12 @@ TEST(ModelCode, GeneratedProgramsComputeWhatTheEvaluatorComputes) {
         for (const auto& row : c.rows) expected.push_back(EvaluateModel(c.model, row));
     // C and Python use the same C library as the evaluator; JavaScript
     // engines bring their own, which may differ in the last digits.
-    for (const auto& [language, outputs] : {std::pair{"c", RunC(cases)}, std::pair{"python", RunPython(cases)},
-                                            std::pair{"javascript", RunJavaScript(cases)}}) {
+    const auto python = RunScript(cases, "python", "/usr/bin/python3",
+                                  "ns = {}\nexec(open('{file}').read(), ns)\nfor row in [\n{rows}]:\n    print(repr(ns['model'](row)))\n");
+    const auto javascript = RunScript(cases, "javascript", "node",
+                                      "{ const model = new Function(require('fs').readFileSync('{file}', 'utf8') + '\\nreturn model;')();\n"
+                                      "  for (const row of [\n{rows}]) console.log(model(row)); }\n");
+    for (const auto& [language, outputs] : {std::pair{"c", RunC(cases)}, std::pair{"python", python}, std::pair{"javascript", javascript}}) {
         ASSERT_EQ(outputs.size(), expected.size()) << language;
         for (std::size_t i = 0; i < expected.size(); ++i)
             EXPECT_NEAR(outputs[i], expected[i], 1e-13 * std::max(1.0, std::fabs(expected[i]))) << language << ", value " << i;
