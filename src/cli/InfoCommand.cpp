@@ -57,7 +57,7 @@ std::vector<std::string> FieldNameList(const std::string& text, const std::strin
 }
 
 void PrintInfo(const std::string& file, const refhost::ToUtf8& utf8) {
-    const double version = clsFileParser().Version(file);
+    const double version = clsFileParser().Version(PathArgument(file));
     const clsRun run = LoadAsConvert(file);
     auto line = [](const char* label, const std::string& value) {
         std::cout << label << std::string(15 - std::char_traits<char>::length(label), ' ') << value << '\n';

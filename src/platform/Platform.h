@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orv::platform {
 
@@ -38,6 +39,11 @@ bool StderrIsTerminal() noexcept;
 // Makes a Windows console show the UTF-8 this program prints, until the
 // program ends; other systems' terminals take UTF-8 already. Never throws.
 void UseUtf8Console() noexcept;
+
+// The program's arguments, its name first: on Windows as UTF-8, read from the
+// UTF-16 command line so that no name is bent to the ANSI code page; the
+// bytes as they came elsewhere.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // An exclusive advisory lock on a file, held until the object is destroyed.
 // Another process, or another Acquire in this process, waits for it.

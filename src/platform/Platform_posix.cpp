@@ -83,6 +83,8 @@ bool StderrIsTerminal() noexcept { return ::isatty(STDERR_FILENO) == 1; }
 
 void UseUtf8Console() noexcept {}
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
 namespace {
 // Any object of this library will do: its address tells which module holds
 // the code, whether that is a shared library or the executable itself.
