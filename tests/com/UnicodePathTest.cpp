@@ -59,7 +59,7 @@ std::string Setting(const std::string& key) {
 }
 
 struct NamedRun {
-    const char* example;  // null: no such file
+    const char* example;  // under tests/com/data; null: no such file
     const wchar_t* name;
     HRESULT result;
     const char* key;  // what the host is told the run is called
