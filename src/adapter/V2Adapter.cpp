@@ -6,8 +6,8 @@
 
 namespace orv {
 
-clsRun V2Adapter::LoadForConversion(const std::string& pRunFilePath) {
-    const std::string path = pRunFilePath;
+clsRun V2Adapter::LoadForConversion(const FilePath& pRunFilePath) {
+    const FilePath path = pRunFilePath;
     clsRun run;
     clsFileParser parser;
 
@@ -23,7 +23,7 @@ clsRun V2Adapter::LoadForConversion(const std::string& pRunFilePath) {
     return run;
 }
 
-void V2Adapter::Convert(const std::string& pRunFilePath, const std::shared_ptr<host::ITargetRun>& pRun) {
+void V2Adapter::Convert(const FilePath& pRunFilePath, const std::shared_ptr<host::ITargetRun>& pRun) {
     Guarded([&] {
         const clsRun run = LoadForConversion(pRunFilePath);
         TransferLoadedRun(run, pRun);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "adapter/HostInterfaces.h"
+#include "platform/FilePath.h"
 
 namespace orv {
 
@@ -29,11 +30,11 @@ public:
 
     // pRun null stands for an object without the target-run interface:
     // error 13 after the file was loaded.
-    void Convert(const std::string& pRunFilePath, const std::shared_ptr<host::ITargetRun>& pRun);
+    void Convert(const FilePath& pRunFilePath, const std::shared_ptr<host::ITargetRun>& pRun);
 
     // Steps 1 to 4 of Convert: the version probe with its public errors, then
     // the loader (which upgrades a version-1.0 file). Answers the loaded record.
-    static clsRun LoadForConversion(const std::string& pRunFilePath);
+    static clsRun LoadForConversion(const FilePath& pRunFilePath);
 
     // The part of Convert after loading: function set, settings, data sets and
     // model of an already loaded record, in that order. Same errors as Convert.

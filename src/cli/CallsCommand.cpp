@@ -7,6 +7,7 @@
 #include "adapter/V2Adapter.h"
 #include "cli/Commands.h"
 #include "cli/ErrorLine.h"
+#include "cli/LoadAsConvert.h"
 #include "host/RecordingHost.h"
 
 namespace orv::cli {
@@ -23,7 +24,7 @@ void PrintCalls(const FileOptions& opts) {
         std::cout.flush();
     };
     try {
-        Guarded([&] { V2Adapter(factory).Convert(opts.file, refhost::RecordingRun(run, log)); });
+        Guarded([&] { V2Adapter(factory).Convert(PathArgument(opts.file), refhost::RecordingRun(run, log)); });
     } catch (const ComError& e) {
         // The calls up to the failure are the interesting part.
         print();

@@ -10,6 +10,7 @@
 #include "adapter/V2Adapter.h"
 #include "cli/Commands.h"
 #include "cli/ErrorLine.h"
+#include "cli/LoadAsConvert.h"
 #include "host/HostJson.h"
 #include "platform/Platform.h"
 
@@ -19,7 +20,7 @@ namespace {
 refhost::Json ConvertToJson(const std::string& file, const refhost::ToUtf8& toUtf8) {
     refhost::ReferenceHost host;
     auto run = host.CreateRun();
-    V2Adapter(host).Convert(file, run);
+    V2Adapter(host).Convert(PathArgument(file), run);
     return refhost::RunJson(*run, toUtf8);
 }
 
@@ -28,7 +29,7 @@ void WriteJson(const refhost::Json& json, const std::string& out) {
         std::cout << json.dump(2) << '\n';
         return;
     }
-    std::ofstream stream(out, std::ios::binary | std::ios::trunc);
+    std::ofstream stream(PathArgument(out).Native(), std::ios::binary | std::ios::trunc);
     stream << json.dump(2) << '\n';
     stream.close();
     if (!stream) throw ComError(75, "", "Path/File access error: " + out);
@@ -80,7 +81,8 @@ void AddConvertCommand(CLI::App& app) {
             return;
         }
         std::error_code ec;
-        std::filesystem::create_directories(opts->outDir, ec);
+        const std::filesystem::path outDir = PathArgument(opts->outDir).Native();
+        std::filesystem::create_directories(outDir, ec);
         const Progress progress(opts->files.size());
         bool failed = false;
         for (std::size_t i = 0; i < opts->files.size(); ++i) {
@@ -88,8 +90,8 @@ void AddConvertCommand(CLI::App& app) {
             progress.Show(i, file);
             try {
                 Guarded([&] {
-                    const auto target = std::filesystem::path(opts->outDir) /
-                                        std::filesystem::path(file).filename().replace_extension(".json");
+                    // string() is UTF-8 on Windows, as the arguments are.
+                    const auto target = outDir / PathArgument(file).Native().filename().replace_extension(".json");
                     WriteJson(ConvertToJson(file, toUtf8), target.string());
                 });
             } catch (const ComError& e) {

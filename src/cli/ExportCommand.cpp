@@ -11,6 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/ConvertedRun.h"
 #include "cli/ErrorLine.h"
+#include "cli/LoadAsConvert.h"
 #include "host/Encoding.h"
 #include "host/Karva.h"
 #include "host/ModelCode.h"
@@ -61,12 +62,13 @@ void ExportData(const std::string& file, const ConvertedRun& converted, const st
                 const refhost::ToUtf8& utf8) {
     std::vector<std::string> header;
     for (const auto& name : ColumnNames(converted)) header.push_back(utf8(name));
+    const std::filesystem::path folder = PathArgument(dir).Native();
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    WriteCsv(std::filesystem::path(dir) / "train.csv", header, converted.run->Data(1));
+    std::filesystem::create_directories(folder, ec);
+    WriteCsv(folder / "train.csv", header, converted.run->Data(1));
     // The conversion goes on without test data it cannot read; say so here.
     const auto& test = converted.run->Data(2);
-    if (test.Loaded() && test.RecordCount() > 0) WriteCsv(std::filesystem::path(dir) / "test.csv", header, test);
+    if (test.Loaded() && test.RecordCount() > 0) WriteCsv(folder / "test.csv", header, test);
     else if (!converted.record.ValidationValues().empty() && !test.Loaded())
         std::cerr << "orvconvert: " << file << ": the test data cannot be read; no test.csv\n";
 }

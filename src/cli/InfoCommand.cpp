@@ -85,7 +85,7 @@ std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
 }
 
 void PrintInfo(const std::string& file, const refhost::ToUtf8& utf8) {
-    const double version = clsFileParser().Version(file);
+    const double version = clsFileParser().Version(PathArgument(file));
     const clsRun run = LoadAsConvert(file);
     auto line = [](const char* label, const std::string& value) {
         std::cout << label << std::string(15 - std::char_traits<char>::length(label), ' ') << value << '\n';

@@ -23,7 +23,7 @@ void AddUpgradeCommand(CLI::App& app) {
     cmd->callback([opts] {
         ReportingErrorsFor(opts->file, [&] {
             const clsRun run = LoadAsConvert(opts->file);
-            clsFileParser().SaveKvr(opts->out, run);
+            clsFileParser().SaveKvr(PathArgument(opts->out), run);
         });
     });
 }

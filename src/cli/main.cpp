@@ -2,12 +2,17 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "platform/Platform.h"
 
 int main(int argc, char** argv) {
     orv::platform::UseUtf8Console();
+    const std::vector<std::string> args = orv::platform::CommandLineArguments(argc, argv);
+    std::vector<const char*> argp;
+    for (const auto& a : args) argp.push_back(a.c_str());
     CLI::App app{"orvconvert - inspect, upgrade and convert legacy run files", "orvconvert"};
     app.set_version_flag("--version", std::string("orvconvert ") + ORV_VERSION);
     app.require_subcommand(0, 1);
@@ -18,7 +23,7 @@ int main(int argc, char** argv) {
     orv::cli::AddInfoCommand(app);
     orv::cli::AddExportCommand(app);
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(argp.size()), argp.data());
     } catch (const CLI::RuntimeError& e) {
         // A command failed and has already said why.
         return e.get_exit_code();

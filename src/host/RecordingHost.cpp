@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "common/ComError.h"
+#include "platform/FilePath.h"
 
 namespace orv::refhost {
 namespace {
@@ -43,7 +44,7 @@ Json ValueCall(const char* name, const host::SettingValue& value, const ToUtf8& 
 }
 
 std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FilePath(path).Native(), std::ios::binary);
     if (!in) return {};
     std::ostringstream out;
     out << in.rdbuf();

@@ -8,6 +8,7 @@
 
 #include "common/ComError.h"
 #include "common/Conversions.h"
+#include "platform/FilePath.h"
 #include "upgrade/v2LocaleSettings.h"
 
 namespace orv::refhost {
@@ -21,8 +22,9 @@ ComError HostError(std::int32_t number, const std::string& description) {
 
 ComError InvalidArgument(const std::string& what) { return HostError(5, "Invalid procedure call or argument: " + what); }
 
+// Paths cross the host interfaces as ANSI text, as every text does.
 std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FilePath(path).Native(), std::ios::binary);
     if (!in) throw HostError(53, "File not found: " + path);
     std::ostringstream out;
     out << in.rdbuf();
@@ -258,7 +260,7 @@ std::string TempFileWriter::WriteTempFile(const std::string& text) {
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
     if (!out) throw HostError(75, "Cannot write " + file.string());
-    return file.string();
+    return FilePath(file).Text();
 }
 
 // ---- run and factory ------------------------------------------------------

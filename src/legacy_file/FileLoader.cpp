@@ -32,7 +32,7 @@ bool BlockText(const String& text, std::string_view open, std::size_t openSkip, 
 
 }  // namespace
 
-bool clsFileParser::LoadFile(const String& FileName, clsRun& runTemp) {
+bool clsFileParser::LoadFile(const FilePath& FileName, clsRun& runTemp) {
     // An upgraded copy lives in the upgrade's shared folder, which stays ours
     // until the copy has been read; let it go on every way out.
     struct ReleaseUpgradeFolder {
@@ -49,7 +49,7 @@ bool clsFileParser::LoadFile(const String& FileName, clsRun& runTemp) {
         if (runTemp.GravadoEmVersaoAnterior()) FilePath_ = ConvertOldRun(FileName, runTemp);
         ReadHeaderAndRun(runTemp);
         if (!ReadValuesBlock(runTemp)) throw InvalidFile();
-        runTemp.PathFile(FileName);
+        runTemp.PathFile(FileName.Text());
         return true;
     });
 }

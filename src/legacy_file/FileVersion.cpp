@@ -9,7 +9,7 @@ namespace {
 constexpr std::size_t kProbeLength = 64;
 }  // namespace
 
-double clsFileParser::Version(const String& path) const {
+double clsFileParser::Version(const FilePath& path) const {
     return Guarded([&] {
         if (!runfile::FileExists(path)) return -2.0;
         runfile::LineReader in(path);

@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "common/ComError.h"
 #include "common/Conversions.h"
 #include "legacy_file/RunBlockTags.h"
@@ -46,7 +48,7 @@ String clsFileParser::WriteRunBlock(const clsRun& run) const {
     });
 }
 
-bool clsFileParser::SaveKvr(const String& FileName, const clsRun& theRun) const {
+bool clsFileParser::SaveKvr(const FilePath& FileName, const clsRun& theRun) const {
     return Guarded([&] {
         const String& key = theRun.Key();
         String text = "<ORV>\r\n<VERSION>2.0</VERSION>\r\n<NAME>" + key + "</NAME>\r\n";
@@ -57,8 +59,12 @@ bool clsFileParser::SaveKvr(const String& FileName, const clsRun& theRun) const 
         if (!theRun.ValidationValues().empty()) text.append(theRun.ValidationValues()).append("\r\n");
         text += "</TEST>\r\n</VALUES>\r\n</ORV>\r\n";
 
-        String path = FileName;
-        if (path.size() <= 4 || path.compare(path.size() - 4, 4, ".kvr") != 0) path += ".kvr";
+        std::filesystem::path path = FileName.Native();
+        const auto& name = path.native();
+        const std::filesystem::path::string_type extension = std::filesystem::path(".kvr").native();
+        if (name.size() <= extension.size() ||
+            name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
+            path += extension;
         runfile::WriteWholeFile(path, text);
         return true;
     });

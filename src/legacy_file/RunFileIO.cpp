@@ -1,7 +1,9 @@
 #include "legacy_file/RunFileIO.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include <sys/stat.h>
 
@@ -19,23 +21,42 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-FileHandle Open(const std::string& path, const char* mode) {
+// Binary mode, reading or writing a whole file: the C library's call that
+// takes the path in the system's own form.
+std::FILE* OpenNative(const FilePath& path, bool write) {
+#ifdef _WIN32
+    return ::_wfopen(path.Native().c_str(), write ? L"wb" : L"rb");
+#else
+    return std::fopen(path.Native().c_str(), write ? "wb" : "rb");
+#endif
+}
+
+FileHandle OpenForReading(const FilePath& path) {
     if (!FileExists(path)) throw ComError::FileNotFound();
-    FileHandle f(std::fopen(path.c_str(), mode));
+    FileHandle f(OpenNative(path, false));
     if (!f) throw AccessError();
     return f;
 }
 
-}  // namespace
-
-// The C library's calls take the path as the ANSI bytes it is, on every
-// platform; std::filesystem would reinterpret it on Windows.
-bool FileExists(const std::string& path) {
-    struct stat info {};
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+// A NUL would cut the name short at the system call and name another file.
+bool HoldsNul(const FilePath& path) {
+    const auto& native = path.Native().native();
+    return native.find(std::filesystem::path::value_type{}) != native.npos;
 }
 
-LineReader::LineReader(const std::string& path) : file_(Open(path, "rb").release()) {}
+}  // namespace
+
+bool FileExists(const FilePath& path) {
+    std::error_code ec;
+    return !path.empty() && !HoldsNul(path) && std::filesystem::is_regular_file(path.Native(), ec);
+}
+
+void RemoveFile(const FilePath& path) noexcept {
+    std::error_code ec;
+    if (FileExists(path)) std::filesystem::remove(path.Native(), ec);
+}
+
+LineReader::LineReader(const FilePath& path) : file_(OpenForReading(path).release()) {}
 
 LineReader::~LineReader() { std::fclose(file_); }
 
@@ -73,8 +94,8 @@ std::string LineReader::ReadLine(std::size_t keep) {
     return line;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    FileHandle f = Open(path, "rb");
+std::string ReadWholeFile(const FilePath& path) {
+    FileHandle f = OpenForReading(path);
     std::string bytes;
     char chunk[kChunk];
     struct stat info {};
@@ -88,8 +109,8 @@ std::string ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
-void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    FileHandle f(std::fopen(path.c_str(), "wb"));
+void WriteWholeFile(const FilePath& path, const std::string& bytes) {
+    FileHandle f(HoldsNul(path) ? nullptr : OpenNative(path, true));
     if (!f) throw AccessError();
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
     if (!written || std::fclose(f.release()) != 0) throw AccessError();

@@ -1,11 +1,14 @@
 // File access of the run-file readers and writer: existence tests, reading
 // line by line (a line ends at CR LF or at a lone CR, never at a lone LF),
-// reading a whole file, and writing one. Bytes pass through undecoded.
+// reading a whole file, writing one and removing one. Bytes pass through
+// undecoded; paths reach the system in its own form (UTF-16 on Windows).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "platform/FilePath.h"
 
 namespace orv::runfile {
 
@@ -13,14 +16,17 @@ inline constexpr std::int32_t kPathFileAccessError = 75;  // cannot open or writ
 inline constexpr std::int32_t kDeviceIOError = 57;        // opened, but reading failed
 
 // True for an existing regular file; folders and missing paths are not files.
-bool FileExists(const std::string& path);
+bool FileExists(const FilePath& path);
+
+// Removes the file if it is there; never raises.
+void RemoveFile(const FilePath& path) noexcept;
 
 // Reads a file line by line through a buffer, so that the header and the RUN
 // block are read once however long the rest of the file is.
 class LineReader {
 public:
     // Raises 53 when the file is missing, 75 when it cannot be opened.
-    explicit LineReader(const std::string& path);
+    explicit LineReader(const FilePath& path);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -40,10 +46,10 @@ private:
 
 // The whole file's bytes; raises 53 or 75 when it cannot be opened, 57 when
 // reading fails, 7 when it does not fit in memory.
-std::string ReadWholeFile(const std::string& path);
+std::string ReadWholeFile(const FilePath& path);
 
 // Creates or overwrites the file with the given bytes; raises 75 when the
 // file cannot be created or written.
-void WriteWholeFile(const std::string& path, const std::string& bytes);
+void WriteWholeFile(const FilePath& path, const std::string& bytes);
 
 }  // namespace orv::runfile

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FilePath.h"
 #include "run_record/clsRun.h"
 
 namespace orv {
@@ -19,16 +20,16 @@ class clsFileParser {
 public:
     // -2 missing file, -1 not a run file, 1 version 1.0, 2 version 2.0,
     // 3 a run file of an unusable version. Reads only the first one or two lines.
-    double Version(const String& path) const;
+    double Version(const FilePath& path) const;
 
     // Loads the file into runTemp; upgrades a version-1.0 file first when
     // runTemp.GravadoEmVersaoAnterior() is true (runTemp is then replaced by
     // the upgraded record). Answers true; every failure is raised.
-    bool LoadFile(const String& FileName, clsRun& runTemp);
+    bool LoadFile(const FilePath& FileName, clsRun& runTemp);
 
     // Writes theRun as a version-2.0 run file; ".kvr" is appended unless the
     // name already ends with it. Answers true; every failure is raised.
-    bool SaveKvr(const String& FileName, const clsRun& theRun) const;
+    bool SaveKvr(const FilePath& FileName, const clsRun& theRun) const;
 
     // Applies one RUN-block tag line to the run; true when the tag is known.
     bool PreencherRun(const String& tag, const String& value, clsRun& run) const;
@@ -41,7 +42,7 @@ public:
 
     // Upgrades the version-1.0 file at Path into a version-2.0 file, replaces
     // theRun with the new record and answers the new file's path.
-    String ConvertOldRun(const String& Path, clsRun& theRun);
+    FilePath ConvertOldRun(const FilePath& Path, clsRun& theRun);
 
     Long NumeroValoresFicheiro() const noexcept { return NumeroValoresFicheiro_; }
     const String& ErrDescription() const noexcept { return ErrDescription_; }
@@ -60,14 +61,14 @@ public:
 
     // Imports a data file into set 0 (training) or 1 (validation); false when
     // the first record is refused.
-    bool OpenDataFile(const String& path, Long WhichSet, Long separatorCode, clsRun& theRun);
+    bool OpenDataFile(const FilePath& path, Long WhichSet, Long separatorCode, clsRun& theRun);
 
 private:
     bool ReadHeaderAndRun(clsRun& run);
     bool ReadValuesBlock(clsRun& run);
 
     String FileText_;
-    String FilePath_;
+    FilePath FilePath_;
     bool FileFound_ = false;
     String RunName_;
     Long NumeroValoresFicheiro_ = 0;

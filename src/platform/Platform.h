@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orv::platform {
 
@@ -22,12 +24,12 @@ const char* PathSeparator() noexcept;
 // Folder of the module (shared library or executable) that holds this code,
 // found at run time, without a trailing separator; empty when it cannot be
 // found.
-std::string ModuleFolder();
+std::filesystem::path ModuleFolder();
 
 // The current user's own folder under the system temporary directory,
 // created when missing; empty when it cannot be had or when it is not a
 // plain folder that only this user can write to.
-std::string UserTempFolder();
+std::filesystem::path UserTempFolder();
 
 // True when standard error is an interactive terminal that takes the ANSI
 // line-control codes a progress bar redraws with (a Windows console is
@@ -38,13 +40,18 @@ bool StderrIsTerminal() noexcept;
 // program ends; other systems' terminals take UTF-8 already. Never throws.
 void UseUtf8Console() noexcept;
 
+// The program's arguments, its name first: on Windows as UTF-8, read from the
+// UTF-16 command line so that no name is bent to the ANSI code page; the
+// bytes as they came elsewhere.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
 // An exclusive advisory lock on a file, held until the object is destroyed.
 // Another process, or another Acquire in this process, waits for it.
 class FileLock {
 public:
     // Opens the file (creating it when missing) and waits for the lock;
     // nullptr when the file cannot be opened for writing or locked.
-    static std::unique_ptr<FileLock> Acquire(const std::string& path);
+    static std::unique_ptr<FileLock> Acquire(const std::filesystem::path& path);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;

@@ -83,6 +83,8 @@ bool StderrIsTerminal() noexcept { return ::isatty(STDERR_FILENO) == 1; }
 
 void UseUtf8Console() noexcept {}
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
 namespace {
 // Any object of this library will do: its address tells which module holds
 // the code, whether that is a shared library or the executable itself.
@@ -106,7 +108,7 @@ std::string ExecutablePath() {
 }
 }  // namespace
 
-std::string ModuleFolder() {
+std::filesystem::path ModuleFolder() {
     // The executable's own entry has an empty name in the link map; a shared
     // library's entry carries the path it was loaded from.
     Dl_info info{};
@@ -123,11 +125,11 @@ std::string ModuleFolder() {
     return FolderOf(ExecutablePath());
 }
 
-std::string UserTempFolder() {
+std::filesystem::path UserTempFolder() {
     std::error_code ec;
     const auto base = std::filesystem::temp_directory_path(ec);
     if (ec) return {};
-    const std::string folder = (base / ("orvconverter-" + std::to_string(::geteuid()))).string();
+    const std::string folder = (base / ("orvconverter-" + std::to_string(::geteuid()))).native();
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
     // A folder that someone else made, or that others can write to, could
     // have its files swapped underneath us: refuse it.
@@ -138,7 +140,7 @@ std::string UserTempFolder() {
     return folder;
 }
 
-std::unique_ptr<FileLock> FileLock::Acquire(const std::string& path) {
+std::unique_ptr<FileLock> FileLock::Acquire(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return nullptr;
     // flock belongs to the open file, so a second open in this process waits

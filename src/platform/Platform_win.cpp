@@ -56,46 +56,41 @@ namespace {
 // Any object of this module will do: its address tells which module (the
 // DLL or the executable) holds the code.
 const char kModuleAnchor = 0;
-
-std::string FolderOf(const std::string& file) {
-    const auto cut = file.find_last_of("\\/");
-    return cut == std::string::npos ? std::string() : file.substr(0, cut);
-}
 }  // namespace
 
-std::string ModuleFolder() {
+// The wide calls throughout: a folder outside the ANSI code page must still
+// be found and used.
+std::filesystem::path ModuleFolder() {
     HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            &kModuleAnchor, &module))
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&kModuleAnchor), &module))
         return {};
-    std::vector<char> buf(MAX_PATH);
+    std::vector<wchar_t> buf(MAX_PATH);
     for (;;) {
-        const DWORD n = GetModuleFileNameA(module, buf.data(), static_cast<DWORD>(buf.size()));
+        const DWORD n = GetModuleFileNameW(module, buf.data(), static_cast<DWORD>(buf.size()));
         if (n == 0) return {};
-        if (n < buf.size()) return FolderOf(std::string(buf.data(), n));
+        if (n < buf.size()) return std::filesystem::path(std::wstring(buf.data(), n)).parent_path();
         if (buf.size() >= 32768) return {};
         buf.resize(buf.size() * 2);
     }
 }
 
-std::string UserTempFolder() {
+std::filesystem::path UserTempFolder() {
     // The temporary directory is the user's own on Windows.
-    char buf[MAX_PATH + 1] = {};
-    const DWORD n = GetTempPathA(MAX_PATH + 1, buf);
+    wchar_t buf[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathW(MAX_PATH + 1, buf);
     if (n == 0 || n > MAX_PATH) return {};
-    std::string folder(buf, n);
-    if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    folder += "ORVConverter";
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return {};
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    const std::filesystem::path folder = std::filesystem::path(std::wstring(buf, n)) / L"ORVConverter";
+    if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return {};
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         return {};
     return folder;
 }
 
-std::unique_ptr<FileLock> FileLock::Acquire(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+std::unique_ptr<FileLock> FileLock::Acquire(const std::filesystem::path& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     // Locks belong to the handle, so a second handle in this process waits

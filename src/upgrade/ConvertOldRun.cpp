@@ -2,7 +2,6 @@
 // record, its data columns become temporary data files that are imported as
 // usual, and the record is saved as a version-2.0 file for the loader.
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -64,7 +63,7 @@ struct LineTable {
     String Line(std::size_t i) const { return String((*this)[i]); }
 };
 
-LineTable ReadLineTable(const String& path) {
+LineTable ReadLineTable(const FilePath& path) {
     LineTable table;
     runfile::LineReader in(path);
     while (!in.AtEnd()) {
@@ -109,27 +108,23 @@ void WalkDataSection(const LineTable& table, const clsRun& run, Version1Tables& 
 // Removes the temporary data files on every way out of the upgrade.
 class TempFiles {
 public:
-    void Add(String path) { paths_.push_back(std::move(path)); }
+    void Add(FilePath path) { paths_.push_back(std::move(path)); }
     ~TempFiles() {
-        for (const auto& p : paths_) std::remove(p.c_str());
+        for (const auto& p : paths_) runfile::RemoveFile(p);
     }
 
 private:
-    std::vector<String> paths_;
+    std::vector<FilePath> paths_;
 };
 
-void RemoveIfPresent(const String& path) {
-    if (runfile::FileExists(path)) std::remove(path.c_str());
-}
-
 // Writes a table as a data file and imports it into the given set.
-void ImportTable(clsFileParser& parser, const String& path, const std::vector<Version1Row>& table, Long rows,
+void ImportTable(clsFileParser& parser, const FilePath& path, const std::vector<Version1Row>& table, Long rows,
                  Long set, clsRun& run) {
-    RemoveIfPresent(path);
+    runfile::RemoveFile(path);
     runfile::WriteWholeFile(
         path, Version1DataText(table, rows, run.NumeroTerminais(), v2LocaleSettings::DecimalSeparator()));
     parser.OpenDataFile(path, set, 0, run);
-    RemoveIfPresent(path);
+    runfile::RemoveFile(path);
 }
 
 }  // namespace
@@ -184,14 +179,14 @@ String Version1DataText(const std::vector<Version1Row>& table, Long rows, Long t
 
 }  // namespace upgrade
 
-String clsFileParser::ConvertOldRun(const String& Path, clsRun& theRun) {
+FilePath clsFileParser::ConvertOldRun(const FilePath& Path, clsRun& theRun) {
     using namespace upgrade;
-    return Guarded([&]() -> String {
+    return Guarded([&]() -> FilePath {
         // A parser that upgraded before gives its folder back first.
         UpgradeFolder_.reset();
         std::shared_ptr<UpgradeFolder> folder = UpgradeFolder::Acquire();
-        const String runTemp = folder->File(kRunTempFile);
-        RemoveIfPresent(runTemp);
+        const FilePath runTemp = folder->File(kRunTempFile);
+        runfile::RemoveFile(runTemp);
         if (Path.empty())
             throw ComError(91, "clsFileParser::ConvertOldRun", "Object variable or With block variable not set");
 
@@ -200,7 +195,7 @@ String clsFileParser::ConvertOldRun(const String& Path, clsRun& theRun) {
             throw ComError(2001, "frmMain::OpenRun", "This file is invalid or was saved with a newer version of ORV.");
 
         clsRun run;
-        run.PathFile(FilePath_);
+        run.PathFile(FilePath_.Text());
         run.ConvertValues(lines.Line(1));
         run.Key(lines.Line(2));
         run.Karva(RenameVersion1Symbols(lines.Line(5)));
@@ -220,12 +215,12 @@ String clsFileParser::ConvertOldRun(const String& Path, clsRun& theRun) {
         lines = LineTable{};  // the file's text is not needed past this point
 
         TempFiles cleanup;
-        const String trainTemp = folder->File(kTrainTemp);
+        const FilePath trainTemp = folder->File(kTrainTemp);
         cleanup.Add(trainTemp);
         ImportTable(*this, trainTemp, tables.Training, run.NumeroResultadosExp(), 0, run);
         std::vector<Version1Row>().swap(tables.Training);
         if (run.NumeroResultadosValidar() >= 1) {
-            const String valTemp = folder->File(kValTemp);
+            const FilePath valTemp = folder->File(kValTemp);
             cleanup.Add(valTemp);
             ImportTable(*this, valTemp, tables.Validation, run.NumeroResultadosValidar(), 1, run);
         }

@@ -73,7 +73,7 @@ String AfterFirstLine(const String& text) {
 
 }  // namespace
 
-bool clsFileParser::OpenDataFile(const String& path, Long WhichSet, Long separatorCode, clsRun& theRun) {
+bool clsFileParser::OpenDataFile(const FilePath& path, Long WhichSet, Long separatorCode, clsRun& theRun) {
     const auto import = [&]() -> bool {
         const std::string_view sep = SeparatorText(separatorCode);
         Long count = 1;
@@ -116,11 +116,11 @@ bool clsFileParser::OpenDataFile(const String& path, Long WhichSet, Long separat
             theRun.NumeroResultadosExp(count);
             theRun.TrainingNumeroValoresFicheiro(count);
             theRun.TrainValues(std::move(data));
-            theRun.TrainPathFile(path);
+            theRun.TrainPathFile(path.Text());
         } else if (WhichSet == 1) {
             theRun.NumeroResultadosValidar(count);
             theRun.ValidationValues(std::move(data));
-            theRun.ValPathFile(path);
+            theRun.ValPathFile(path.Text());
         }
         return true;
     };

@@ -41,22 +41,20 @@ ProcessGate& Gate() {
     return gate;
 }
 
-std::string Join(const std::string& folder, std::string_view name) {
-    std::string path = folder;
-    path += platform::PathSeparator();
-    path += name;
-    return path;
+// The names are ASCII, so they read the same in every code page.
+std::filesystem::path Join(const std::filesystem::path& folder, std::string_view name) {
+    return folder / std::filesystem::path(name);
 }
 
 // Opening the lock file doubles as the test that the folder can be written.
-std::unique_ptr<platform::FileLock> LockIn(const std::string& folder) {
+std::unique_ptr<platform::FileLock> LockIn(const std::filesystem::path& folder) {
     if (folder.empty()) return nullptr;
     return platform::FileLock::Acquire(Join(folder, kLockName));
 }
 
 }  // namespace
 
-UpgradeFolder::UpgradeFolder(std::string path, std::unique_ptr<platform::FileLock> lock) noexcept
+UpgradeFolder::UpgradeFolder(std::filesystem::path path, std::unique_ptr<platform::FileLock> lock) noexcept
     : path_(std::move(path)), lock_(std::move(lock)) {}
 
 UpgradeFolder::~UpgradeFolder() {
@@ -66,10 +64,10 @@ UpgradeFolder::~UpgradeFolder() {
 
 std::unique_ptr<UpgradeFolder> UpgradeFolder::Acquire() { return Acquire(platform::ModuleFolder()); }
 
-std::unique_ptr<UpgradeFolder> UpgradeFolder::Acquire(const std::string& preferred) {
+std::unique_ptr<UpgradeFolder> UpgradeFolder::Acquire(const std::filesystem::path& preferred) {
     Gate().Enter();
     try {
-        std::string folder = preferred;
+        std::filesystem::path folder = preferred;
         auto lock = LockIn(folder);
         if (!lock) {
             folder = platform::UserTempFolder();
@@ -83,6 +81,6 @@ std::unique_ptr<UpgradeFolder> UpgradeFolder::Acquire(const std::string& preferr
     }
 }
 
-std::string UpgradeFolder::File(std::string_view name) const { return Join(path_, name); }
+std::filesystem::path UpgradeFolder::File(std::string_view name) const { return Join(path_, name); }
 
 }  // namespace orv::upgrade

@@ -3,8 +3,8 @@
 // together (threads or processes) would otherwise overwrite each other.
 #pragma once
 
+#include <filesystem>
 #include <memory>
-#include <string>
 #include <string_view>
 
 namespace orv::platform {
@@ -20,20 +20,20 @@ public:
     // Raises 75 when neither folder can be used.
     static std::unique_ptr<UpgradeFolder> Acquire();
     // The same with a given first choice.
-    static std::unique_ptr<UpgradeFolder> Acquire(const std::string& preferred);
+    static std::unique_ptr<UpgradeFolder> Acquire(const std::filesystem::path& preferred);
 
     ~UpgradeFolder();
     UpgradeFolder(const UpgradeFolder&) = delete;
     UpgradeFolder& operator=(const UpgradeFolder&) = delete;
 
-    const std::string& Path() const noexcept { return path_; }
+    const std::filesystem::path& Path() const noexcept { return path_; }
     // The folder joined with a file name by the platform's separator.
-    std::string File(std::string_view name) const;
+    std::filesystem::path File(std::string_view name) const;
 
 private:
-    UpgradeFolder(std::string path, std::unique_ptr<platform::FileLock> lock) noexcept;
+    UpgradeFolder(std::filesystem::path path, std::unique_ptr<platform::FileLock> lock) noexcept;
 
-    std::string path_;
+    std::filesystem::path path_;
     std::unique_ptr<platform::FileLock> lock_;
 };
 

@@ -112,5 +112,31 @@ TEST(Info, PrintsTheBestModelAsAFormula) {
     EXPECT_NE(r.out.find("Training data: 12 records\n"), std::string::npos) << r.out;
 }
 
+// Names in Greek and CJK script reach the file system as they are, also
+// through the upgrade; the record keeps the path it was given.
+TEST(UnicodeNames, RunFilesNamedInAnyScriptConvert) {
+    TempDir dir;
+    const auto folder = dir.path() / "\xce\xa6\xce\xac\xce\xba\xce\xb5\xce\xbb\xce\xbf\xcf\x82 \xe8\xb3\x87\xe6\x96\x99";
+    std::filesystem::create_directory(folder);
+    const struct { const char* example; const char* name; } cases[] = {
+        {"regression.kvr", "\xce\xa0\xce\xb5\xce\xaf\xcf\x81\xce\xb1\xce\xbc\xce\xb1 \xcf\x8d.kvr"},
+        {"v1-regression.kvr", "\xe5\xae\x9f\xe9\xa8\x93.kvr"},
+        {"v1-classification.kvr", "\xce\xa4\xce\xb1\xce\xbe\xce\xb9\xce\xbd\xcf\x8c\xce\xbc\xce\xb7\xcf\x83\xce\xb7 \xe5\x88\x86\xe9\xa1\x9e.kvr"},
+    };
+    for (const auto& c : cases) {
+        const auto file = folder / c.name;
+        std::filesystem::copy_file(test::ExamplesDir() / c.example, file);
+        const Result record = Orvconvert("record --encoding UTF-8 " + Quoted(file));
+        ASSERT_EQ(record.status, 0) << c.name << record.err;
+        EXPECT_EQ(nlohmann::json::parse(record.out)["PathFile"], file.string());
+        const auto upgraded = folder / (std::string("2-") + c.name);
+        EXPECT_EQ(Orvconvert("upgrade " + Quoted(file) + " -o " + Quoted(upgraded)).status, 0) << c.name;
+        EXPECT_EQ(Orvconvert("convert " + Quoted(upgraded)).status, 0) << c.name;
+    }
+    const auto missing = folder / "\xce\xbb\xce\xb5\xce\xaf\xcf\x80\xce\xb5\xce\xb9 \xe6\xac\xa0.kvr";
+    EXPECT_EQ(Orvconvert("record " + Quoted(missing)).err,
+              "orvconvert: " + missing.string() + ": error 5004: File not found.\n");
+}
+
 }  // namespace
 }  // namespace orv

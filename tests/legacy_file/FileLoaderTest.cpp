@@ -31,6 +31,8 @@ TEST(Version, AnswersFromTheFirstLines) {
     EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", "<ORV>\r\n<VERSION>2.0</VERSION>" + tail).string()), 3);
     EXPECT_EQ(clsFileParser().Version((dir.path() / "missing.kvr").string()), -2);
     EXPECT_EQ(clsFileParser().Version(dir.path().string()), -2);
+    // A NUL would end the name early at the system call and reach f.kvr.
+    EXPECT_EQ(clsFileParser().Version((dir.path() / "f.kvr").string() + std::string("\0.txt", 5)), -2);
     EXPECT_COM_ERROR(clsFileParser().Version(dir.Write("f.kvr", "<ORV>\r\n").string()), 62, "Input past end of file");
     EXPECT_COM_ERROR(clsFileParser().Version(dir.Write("f.kvr", "").string()), 62, nullptr);
 }

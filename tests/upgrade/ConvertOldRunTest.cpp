@@ -43,7 +43,7 @@ TEST(ConvertOldRun, RenamesOldSymbolsInOrder) {
 
 TEST(ConvertOldRun, BundledExamplesLoadUpgraded) {
     test::ScopedLocale locale(test::kPointLocale);
-    const std::string folder = platform::ModuleFolder() + platform::PathSeparator();
+    const std::string folder = platform::ModuleFolder().string() + platform::PathSeparator();
     const std::string regressionPath = (test::ExamplesDir() / "v1-regression.kvr").string();
     const clsRun regression = Load(regressionPath);
     EXPECT_EQ(regression.PathFile(), regressionPath);
@@ -59,7 +59,7 @@ TEST(ConvertOldRun, BundledExamplesLoadUpgraded) {
     // until the upgraded copy is loaded, so look before that.
     clsRun direct;
     clsFileParser parser;
-    const std::string upgraded = parser.ConvertOldRun(regressionPath, direct);
+    const std::string upgraded = parser.ConvertOldRun(regressionPath, direct).Text();
     EXPECT_EQ(upgraded, folder + "_kvr_temp_tmp_28214855245.kvr");
     EXPECT_TRUE(fs::exists(upgraded));
     EXPECT_FALSE(fs::exists(folder + "traintemp.tmp") || fs::exists(folder + "valtemp.tmp"));

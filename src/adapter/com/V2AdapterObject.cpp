@@ -1,12 +1,12 @@
 #include "V2AdapterObject.h"
 
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
 
 #include <wrl/client.h>
 
-#include "ComText.h"
 #include "ErrorBoundary.h"
 #include "HostBridges.h"
 #include "Server.h"
@@ -94,7 +94,10 @@ HRESULT V2AdapterObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPAR
 
 HRESULT V2AdapterObject::Convert(BSTR pRunFilePath, IDispatch** pRun) {
     return ComBoundary([&] {
-        const clsRun loaded = V2Adapter::LoadForConversion(AnsiFromBstr(pRunFilePath));
+        // The path goes on in UTF-16 as it came: through the ANSI code page a
+        // name in another script would lose its letters.
+        const std::wstring path(pRunFilePath ? pRunFilePath : L"", SysStringLen(pRunFilePath));
+        const clsRun loaded = V2Adapter::LoadForConversion(std::filesystem::path(path));
         // Only a loaded file gets as far as the caller's object. Its reference
         // is left as it is; without the target run interface it reaches the
         // adapter as none, which refuses it with a type mismatch.

@@ -1,0 +1,129 @@
+// Run files, and the server itself, in places whose names hold Greek and CJK
+// letters: the ANSI code page (1252 here) has none of them, so only the wide
+// API reaches these files.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "HostDoubles.h"
+#include "ORVConverter.h"
+
+namespace orvtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x800A0000u | 5004);
+const wchar_t* const kGreekCjkFolder = L"\u03a6\u03ac\u03ba\u03b5\u03bb\u03bf\u03c2 \u8cc7\u6599";  // 7 + 2 letters
+
+// Run files whose functions the host's catalogue knows.
+fs::path Sample(const char* name) {
+    const char* root = std::getenv("ORV_SOURCE_DIR");
+    return fs::path(std::string("Z:") + (root ? root : "")) / "tests" / "com" / "data" / name;
+}
+
+// A fresh folder under the temporary folder, with a name of the given letters.
+class NamedFolder {
+public:
+    explicit NamedFolder(const std::wstring& name)
+        : path_(fs::temp_directory_path() / (L"orv-" + std::to_wstring(GetCurrentProcessId())) / name) {
+        fs::create_directories(path_);
+    }
+    ~NamedFolder() {
+        std::error_code ec;
+        fs::remove_all(path_.parent_path(), ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+HRESULT Convert(_IConvertible* adapter, const fs::path& file, IDispatch* run) {
+    BSTR text = SysAllocStringLen(file.c_str(), static_cast<UINT>(file.native().size()));
+    IDispatch* given = run;
+    const HRESULT hr = adapter->Convert(text, &given);
+    SysFreeString(text);
+    return hr;
+}
+
+std::string Setting(const std::string& key) {
+    const auto hit = std::find_if(g_log.settings.begin(), g_log.settings.end(),
+                                  [&](const SettingRow& r) { return r.key == key; });
+    return hit == g_log.settings.end() ? "(none)" : hit->value;
+}
+
+struct NamedRun {
+    const char* example;  // under tests/com/data; null: no such file
+    const wchar_t* name;
+    HRESULT result;
+    const char* key;  // what the host is told the run is called
+};
+
+TEST(UnicodePaths, RunFilesNamedOutsideTheCodePageConvert) {
+    const NamedRun cases[] = {
+        {"sample.kvr", L"\u03a0\u03b5\u03af\u03c1\u03b1\u03bc\u03b1 \u03cd.kvr", S_OK, "SampleRun"},
+        {"sample-v1.kvr", L"\u5b9f\u9a13 \u30c7\u30fc\u30bf.kvr", S_OK, "SmallRun"},
+        {"sample.kvr", L"P\u00e9x \u00f8.kvr", S_OK, "SampleRun"},
+        {nullptr, L"\u03bb\u03b5\u03af\u03c0\u03b5\u03b9 \u6b20.kvr", kFileNotFound, nullptr},
+    };
+    const NamedFolder folder(kGreekCjkFolder);
+    CLSID clsid{};
+    ASSERT_HRESULT_SUCCEEDED(CLSIDFromProgID(L"ORVConverter.V2Adapter", &clsid));
+    for (const NamedRun& c : cases) {
+        SCOPED_TRACE(c.example ? c.example : "missing");
+        g_log = HostLog{};
+        const fs::path file = folder.path() / c.name;
+        if (c.example) fs::copy_file(Sample(c.example), file);
+        ComPtr<_IConvertible> adapter;
+        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IConvertible, &adapter));
+        ComPtr<TargetRun> run{new TargetRun};
+        EXPECT_EQ(Convert(adapter.Get(), file, run.Get()), c.result);
+        if (c.key) {
+            EXPECT_NE(std::find(g_log.calls.begin(), g_log.calls.end(), std::string("SetKey ") + c.key),
+                      g_log.calls.end());
+        } else {
+            EXPECT_TRUE(g_log.calls.empty()) << "the host was reached";
+        }
+    }
+}
+
+// The upgrade's files go to the folder of the module that holds the server,
+// found through its UTF-16 name; its paths reach the host as ANSI text.
+TEST(UnicodePaths, ServerInAFolderNamedOutsideTheCodePageUpgradesThere) {
+    wchar_t program[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
+    const NamedFolder folder(kGreekCjkFolder);
+    const fs::path dll = folder.path() / L"ORVConverter.dll";
+    fs::copy_file(fs::path(program).parent_path() / L"ORVConverter.dll", dll);
+    const fs::path file = folder.path() / L"\u03c0\u03b1\u03bb\u03b9\u03cc \u53e4\u3044.kvr";
+    fs::copy_file(Sample("sample-v1.kvr"), file);
+
+    HMODULE copy = LoadLibraryW(dll.c_str());
+    ASSERT_NE(copy, nullptr);
+    using GetClass = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    const auto getClass = reinterpret_cast<GetClass>(reinterpret_cast<void*>(GetProcAddress(copy, "DllGetClassObject")));
+    ASSERT_NE(getClass, nullptr);
+    {
+        ComPtr<IClassFactory> factory;
+        ASSERT_HRESULT_SUCCEEDED(getClass(CLSID_V2Adapter, IID_IClassFactory, &factory));
+        ComPtr<_IConvertible> adapter;
+        ASSERT_HRESULT_SUCCEEDED(factory->CreateInstance(nullptr, IID__IConvertible, &adapter));
+        g_log = HostLog{};
+        ComPtr<TargetRun> run{new TargetRun};
+        EXPECT_HRESULT_SUCCEEDED(Convert(adapter.Get(), file, run.Get()));
+    }
+    EXPECT_TRUE(fs::exists(folder.path() / L"_kvr_temp_tmp_28214855245.kvr"));
+    EXPECT_FALSE(fs::exists(folder.path() / L"traintemp.tmp") || fs::exists(folder.path() / L"valtemp.tmp"));
+    const std::string trainPath = Setting("data#train_Path");
+    EXPECT_TRUE(trainPath.ends_with("\\??????? ??\\traintemp.tmp")) << trainPath;
+    FreeLibrary(copy);
+}
+
+}  // namespace
+}  // namespace orvtest
