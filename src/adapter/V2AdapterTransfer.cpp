@@ -8,17 +8,13 @@
 #include "adapter/V3Helpers.h"
 #include "common/ComError.h"
 #include "common/Conversions.h"
+#include "common/Limits.h"
 #include "run_record/clsRun.h"
 
 namespace orv {
 namespace {
 
 using host::SettingValue;
-
-// Upper bound on the program array of a model: far above any real
-// chromosome, and small enough that a corrupt head or gene count cannot
-// exhaust memory.
-constexpr std::int64_t kMaxProgramEntries = std::int64_t{1} << 26;
 
 // Runs one step whose failure must not stop the ones after it.
 template <class F>
@@ -40,6 +36,7 @@ void V2Adapter::TransferLoadedRun(const clsRun& run, const std::shared_ptr<host:
     Guarded([&] {
         if (!pRun) throw ComError::TypeMismatch();
         const std::string functionSet = run.FunctionSet();
+        if (functionSet.size() > limits::kMaxFunctionSetSymbols) throw ComError::OutOfMemory();
         auto set = BuildFunctionSet(functionSet);
         pRun->SetFunctionSet(set);
         TransferRunSettings(run, *pRun);
@@ -205,7 +202,7 @@ void V2Adapter::TransferModel(const clsRun& run, const std::shared_ptr<host::ITa
     model->SetFlagA(-1);
 
     const std::int64_t size = run.TamanhoCromossoma();
-    if (size > kMaxProgramEntries) throw ComError::OutOfMemory();
+    if (size > limits::kMaxChromosomeSymbols) throw ComError::OutOfMemory();
     std::vector<std::int32_t> program(static_cast<std::size_t>(size > 0 ? size : 0), 0);
 
     std::vector<host::FunctionEntry> entries;

@@ -74,16 +74,20 @@ LineTable ReadLineTable(const FilePath& path) {
     return table;
 }
 
-// No column can be filled beyond the room of the line table (30001 entries,
-// or the file's line count rounded up by steps of 10000), so a count above
-// it asks for rows that only the count itself claims. Refuse it with
-// "Out of memory" rather than build tables and data files of that size from
-// a small file: this keeps an upgrade's memory and disk use in proportion to
-// the file.
+// A count may claim the old reader's initial room of rows, or as many rows as
+// the data section has value lines; a count above both asks for rows that
+// only the count itself claims. Refuse it with "Out of memory" rather than
+// build tables and data files of that size from a small file: this keeps an
+// upgrade's memory and disk use in proportion to the file.
 std::size_t TableRows(Long count, const LineTable& table) {
     if (count < 1) return 1;
-    if (static_cast<std::size_t>(count) > table.room) throw ComError::OutOfMemory();
-    return static_cast<std::size_t>(count);
+    const auto rows = static_cast<std::size_t>(count);
+    if (rows <= kInitialRoom) return rows;
+    std::size_t values = 0;
+    for (std::size_t i = kFirstDataLine; i < table.size(); ++i)
+        if (!table[i].empty() && table[i].front() != '<') ++values;
+    if (rows > values) throw ComError::OutOfMemory();
+    return rows;
 }
 
 void WalkDataSection(const LineTable& table, const clsRun& run, Version1Tables& tables) {

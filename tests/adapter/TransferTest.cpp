@@ -250,6 +250,7 @@ TEST_F(Transfer, ABadModelAddsNothing) {
         {"+dxd1", 2, 13},             // "d" without a number
         {"+d0?d1", 2, 5006},          // unknown function
         {"+d0d1", 1'000'000'000, 7},  // a chromosome too large to allocate
+        {"+d0d1", 32768, 7},          // 65,537 symbols: past any real chromosome
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.karva);
@@ -268,6 +269,10 @@ TEST_F(Transfer, ABadModelAddsNothing) {
 TEST_F(Transfer, RecordAndTargetFailures) {
     EXPECT_COM_ERROR(adapter.TransferLoadedRun(record, nullptr), 13, nullptr);
     EXPECT_TRUE(log.calls.empty());
+    clsRun huge = record;
+    huge.FunctionSet(std::string(4097, '+'));
+    EXPECT_COM_ERROR(adapter.TransferLoadedRun(huge, target), 7, "Out of memory");
+    EXPECT_TRUE(log.calls.empty()) << "refused before the host is asked anything";
     record.StopConditionIndex(std::numeric_limits<Long>::max());
     EXPECT_COM_ERROR(Run(), 6, nullptr);
     EXPECT_EQ(Calls("PutKeyedValue").size(), 33u);

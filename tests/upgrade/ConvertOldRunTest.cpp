@@ -103,9 +103,17 @@ TEST(ConvertOldRun, RefusedFiles) {
     // Counts far beyond what the file could fill.
     EXPECT_COM_ERROR(convert(Version1Text(2000000000, 0, 1, {"<VarDep>", "1"})), err::kOutOfMemory, "Out of memory");
     EXPECT_COM_ERROR(convert(Version1Text(1, 40000, 1, {})), err::kOutOfMemory, "Out of memory");
+    // Empty lines make the line table grow but hold no values.
+    Lines blank(50000);
+    blank[0] = "<ValVarDep>";
+    EXPECT_COM_ERROR(convert(Version1Text(1, 40000, 1, blank)), err::kOutOfMemory, "Out of memory");
     EXPECT_COM_ERROR(convert(Version1Text(1, 0, 12, {})), err::kSubscriptOutOfRange, nullptr);
     EXPECT_COM_ERROR(parser.ConvertOldRun("", run), 91, nullptr);
     EXPECT_FALSE(run.GravadoEmVersaoAnterior());
+    // As many value lines as the count claims: accepted.
+    for (auto& l : blank) l = "1";
+    blank[0] = "<ValVarDep>";
+    EXPECT_NO_THROW(convert(Version1Text(1, 40000, 1, blank)));
 }
 
 // Upgrades share fixed temporary names; several at once must each keep
