@@ -202,7 +202,7 @@ Long clsRun::FactorLargura() const noexcept { return FunctionSet_.empty() ? 0 : 
 Long clsRun::TamanhoGene() const {
     const std::int64_t h = Head_;
     const std::int64_t n = FactorLargura();
-    const Long tail = CheckedLong(CheckedLong(h * CheckedLong(n - 1)) + 1);
+    const Long tail = CheckedLong(std::int64_t{CheckedLong(h * CheckedLong(n - 1))} + 1);
     return CheckedLong(h + tail);
 }
 

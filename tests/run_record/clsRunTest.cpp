@@ -121,8 +121,10 @@ TEST(clsRunTest, ChromosomeSizesWithOverflow) {
         EXPECT_EQ(run.TamanhoCromossoma(), chromosome);
     }
     run.FunctionSet("+");
-    run.Head(1'500'000'000);
-    EXPECT_COM_ERROR(run.TamanhoGene(), err::kOverflow, nullptr);
+    for (const Long head : {1'500'000'000, 2'147'483'647}) {  // head plus tail, then the tail alone
+        run.Head(head);
+        EXPECT_COM_ERROR(run.TamanhoGene(), err::kOverflow, nullptr);
+    }
     run.Head(1'000'000);
     run.Genes(2'000);
     EXPECT_COM_ERROR(run.TamanhoCromossoma(), err::kOverflow, nullptr);
