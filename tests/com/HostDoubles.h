@@ -43,6 +43,8 @@ struct HostLog {
     std::vector<SettingRow> settings;
     std::vector<std::string> dataSets;  // the contents of the data files loaded, in order
     std::optional<Refusal> refuse;
+    std::size_t refuseAt = 0;  // not 0: the refusal applies to this call only, counted from 1
+    std::size_t answered = 0;  // calls that reached a host method
     ComPtr<IErrorInfo> raised;  // the error information of the refusal
 };
 inline HostLog g_log;
@@ -141,7 +143,9 @@ protected:
     // Logs the call; answers the planned refusal when it names this call.
     HRESULT Call(const std::string& call) {
         g_log.calls.push_back(call);
+        ++g_log.answered;
         if (!g_log.refuse || call.rfind(g_log.refuse->call, 0) != 0) return S_OK;
+        if (g_log.refuseAt != 0 && g_log.refuseAt != g_log.answered) return S_OK;
         g_log.raised.Reset();
         if (g_log.refuse->description) {
             ComPtr<ICreateErrorInfo> create;
@@ -284,13 +288,20 @@ private:
 };
 
 // The host's catalogue of native functions: name, arity, key, attr3, code and
-// symbol by position. The last one has no symbol, so nothing can select it.
+// symbol by position, with every symbol of the bundled examples. The last one
+// has no symbol, so nothing can select it.
 inline constexpr const char* kCatalogue =
     "<FFnatives>"
     "<function name=\"Addition\" arity=\"2\" key=\"Add\" weight=\"4\" code=\"1\" symbol=\"+\">x+y</function>"
     "<function name=\"Subtraction\" arity=\"2\" key=\"Sub\" weight=\"4\" code=\"2\" symbol=\"-\">x-y</function>"
     "<function name=\"Multiplication\" arity=\"2\" key=\"Mul\" weight=\"4\" code=\"3\" symbol=\"*\">x*y</function>"
     "<function name=\"Division\" arity=\"2\" key=\"Div\" weight=\"1\" code=\"4\" symbol=\"/\">x/y</function>"
+    "<function name=\"Power\" arity=\"2\" key=\"Pow\" weight=\"1\" code=\"6\" symbol=\"^\">x^y</function>"
+    "<function name=\"Average\" arity=\"2\" key=\"Avg\" weight=\"1\" code=\"7\" symbol=\"G\">(x+y)/2</function>"
+    "<function name=\"Root\" arity=\"1\" key=\"Sqrt\" weight=\"1\" code=\"8\" symbol=\"Q\">sqrt(x)</function>"
+    "<function name=\"Exp\" arity=\"1\" key=\"ExpE\" weight=\"1\" code=\"9\" symbol=\"E\">e^x</function>"
+    "<function name=\"Less\" arity=\"2\" key=\"LT\" weight=\"1\" code=\"10\" symbol=\"&lt;\">x&lt;y</function>"
+    "<function name=\"Greater\" arity=\"2\" key=\"GT\" weight=\"1\" code=\"11\" symbol=\"&gt;\">x&gt;y</function>"
     "<function name=\"Exponential\" arity=\"1\" key=\"Exp\" weight=\"1\" code=\"5\">exp(x)</function>"
     "</FFnatives>";
 

@@ -1,0 +1,117 @@
+// Host fault injection through the COM server: for each bundled example the
+// host refuses its k-th call, for every k. The host's failure and its error
+// information reach the caller unchanged, except in the test-set part, which
+// goes on without it; every reference the server took is given back; no data
+// file is left but the training file of a failed training load; the run file
+// is not touched.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "../hostile/HostileCorpus.h"
+#include "HostDoubles.h"
+#include "ORVConverter.h"
+
+namespace orvtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The data files the recording host's writer made and left in the temporary folder.
+std::set<fs::path> DataFiles() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    std::set<fs::path> files;
+    for (const auto& e : fs::directory_iterator(temp)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind("orv", 0) == 0 && e.path().extension() == ".tmp") files.insert(e.path());
+    }
+    return files;
+}
+
+// Position (from 1) of the first host call from `from` on that starts with the text; past the end when none.
+std::size_t Find(const std::vector<std::string>& calls, const std::string& prefix, std::size_t from = 0) {
+    const auto at = std::find_if(calls.begin() + static_cast<std::ptrdiff_t>(from), calls.end(),
+                                 [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
+    return static_cast<std::size_t>(at - calls.begin()) + 1;
+}
+
+class HostFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(
+            CoCreateInstance(CLSID_V2Adapter, nullptr, CLSCTX_INPROC_SERVER, IID__IConvertible, &adapter_));
+    }
+
+    // Converts with a fresh host run; checks that every reference came back.
+    HRESULT Convert(const fs::path& file) {
+        ComPtr<TargetRun> run(new TargetRun);
+        IDispatch* given = run.Get();
+        BSTR path = Wide(file.string());
+        const HRESULT hr = adapter_->Convert(path, &given);
+        SysFreeString(path);
+        EXPECT_EQ(run->References(), 1u) << "references to the run left behind";
+        run.Reset();
+        g_created = Created{};
+        EXPECT_EQ(g_liveObjects, 0) << "host objects still referenced";
+        return hr;
+    }
+
+    ComPtr<_IConvertible> adapter_;
+};
+
+TEST_F(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
+    const char* root = std::getenv("ORV_SOURCE_DIR");
+    const fs::path examples = fs::path(std::string("Z:") + (root ? root : "") + "/examples").make_preferred();
+    std::size_t seen = 0;
+    for (const auto& entry : fs::directory_iterator(examples)) {
+        if (entry.path().extension() != ".kvr") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        ++seen;
+        const std::string before = orv::hostile::ReadBytes(entry.path());
+        g_log = HostLog{};
+        ASSERT_HRESULT_SUCCEEDED(Convert(entry.path()));
+        std::vector<std::string> calls;  // the calls a refusal can hit
+        std::copy_if(g_log.calls.begin(), g_log.calls.end(), std::back_inserter(calls),
+                     [](const std::string& c) { return c != "QueryInterface"; });
+        ASSERT_EQ(calls.size(), g_log.answered);
+        // The training file exists from its writing until its load returns;
+        // the test set runs from after that load until the model begins.
+        const std::size_t written = Find(calls, "WriteTempFile"), loaded = Find(calls, "LoadFromFile 1", written);
+        const std::size_t model = Find(calls, "AttachRun", loaded);
+        const auto filesBefore = DataFiles();
+        for (std::size_t k = 1; k <= calls.size(); ++k) {
+            SCOPED_TRACE("refused call " + std::to_string(k) + ": " + calls[k - 1]);
+            g_log = HostLog{};
+            const HRESULT refusal = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x200 + k);
+            g_log.refuse = Refusal{"", refusal, L"Refused by the host"};
+            g_log.refuseAt = k;
+            const HRESULT hr = Convert(entry.path());
+            const RaisedError error = TakeErrorInfo();
+            if (k > loaded && k < model) {
+                EXPECT_EQ(hr, S_OK) << std::hex << hr;
+            } else {
+                EXPECT_EQ(hr, refusal) << std::hex << hr;
+                EXPECT_EQ(error.info.Get(), g_log.raised.Get()) << "the host's own error information";
+                EXPECT_EQ(g_log.answered, k) << "no call after the refused one";
+            }
+            std::size_t left = 0;
+            for (const auto& f : DataFiles()) {
+                if (filesBefore.count(f)) continue;
+                ++left;
+                fs::remove(f);
+            }
+            EXPECT_EQ(left, k > written && k <= loaded ? 1u : 0u);
+        }
+        EXPECT_TRUE(orv::hostile::ReadBytes(entry.path()) == before) << "the run file was changed";
+    }
+    EXPECT_GE(seen, 5u);
+}
+
+}  // namespace
+}  // namespace orvtest
