@@ -113,7 +113,10 @@ void WriteWholeFile(const FilePath& path, const std::string& bytes) {
     FileHandle f(HoldsNul(path) ? nullptr : OpenNative(path, true));
     if (!f) throw AccessError();
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-    if (!written || std::fclose(f.release()) != 0) throw AccessError();
+    if (std::fclose(f.release()) == 0 && written) return;
+    // A file cut short (a full disk, a size limit) must not pass for a whole one.
+    RemoveFile(path);
+    throw AccessError();
 }
 
 }  // namespace orv::runfile
