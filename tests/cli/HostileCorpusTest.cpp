@@ -3,55 +3,17 @@
 // budget of memory (peak resident size) and processor time kept.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <regex>
-
+#include "cli/ChildRun.h"
 #include "hostile/HostileCorpus.h"
-#include "support/TestSupport.h"
 
 namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Child {
-    int error = -1;  // 0: success; -1: no error line (a crash or a usage error)
-    std::string stderrText;
-    double megabytes = 0, seconds = 0;
-};
-
-Child ConvertInChild(const fs::path& file, const fs::path& errFile) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int out = open("/dev/null", O_WRONLY);
-        if (err < 0 || out < 0 || dup2(err, 2) < 0 || dup2(out, 1) < 0) _exit(126);
-        execl(ORV_CLI_BINARY, "orvconvert", "convert", file.c_str(), "-o", "/dev/null", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Child child;
-    child.stderrText = test::ReadAll(errFile);
-    child.megabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    child.seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    std::smatch m;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) child.error = 0;
-    else if (WIFEXITED(status) && WEXITSTATUS(status) == 1 &&
-             std::regex_search(child.stderrText, m, std::regex(": error (-?[0-9]+): ")))
-        child.error = std::stoi(m[1]);
-    return child;
-}
-
 // A file under 64 KB converts or fails within 64 MB and one second; a larger
 // one within 64 MB plus three times its size.
-void ExpectWithinBudget(const Child& child, std::uintmax_t bytes) {
+void ExpectWithinBudget(const test::ChildRun& child, std::uintmax_t bytes) {
 #if defined(__SANITIZE_ADDRESS__)
     (void)child, (void)bytes;  // shadow memory and slow code say nothing about the product
 #else
@@ -78,7 +40,8 @@ TEST(HostileCorpus, EveryFileHasItsOutcomeWithinTheBudget) {
             size = bytes.size();
             before = std::hash<std::string>{}(bytes);
         }
-        const Child child = ConvertInChild(file, scratch.path() / "stderr");
+        const test::ChildRun child =
+            test::RunInChild(ORV_CLI_BINARY, {"convert", file.string(), "-o", "/dev/null"}, scratch.path() / "stderr");
         EXPECT_EQ(child.error, c.error) << child.stderrText;
         EXPECT_EQ(std::hash<std::string>{}(test::ReadAll(file)), before) << "the run file was changed";
         ExpectWithinBudget(child, size);
