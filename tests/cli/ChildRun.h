@@ -47,6 +47,7 @@ inline ChildRun RunInChild(const std::string& program, const std::vector<std::st
             const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
+        alarm(120);  // a hang ends as a failure, not as a stuck test run
         execv(program.c_str(), argv.data());
         _exit(127);
     }
