@@ -17,6 +17,7 @@ void AddConvertCommand(CLI::App& app);
 void AddCallsCommand(CLI::App& app);
 void AddInfoCommand(CLI::App& app);
 void AddExportCommand(CLI::App& app);
+void AddReportCommand(CLI::App& app);
 
 // --encoding: the code page of the file's texts, checked against the system's
 // converters; encoding keeps its value as the default.

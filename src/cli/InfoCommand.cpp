@@ -1,6 +1,7 @@
 // orvconvert info FILE: a human summary of a run file and its best model.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <array>
 #include <iostream>
 #include <map>
@@ -11,13 +12,13 @@
 #include "host/Encoding.h"
 #include "cli/ErrorLine.h"
 #include "cli/LoadAsConvert.h"
+#include "cli/RunSummary.h"
 #include "common/Conversions.h"
 #include "host/Formula.h"
 #include "host/ModelEvaluator.h"
 #include "legacy_file/clsFileParser.h"
 
 namespace orv::cli {
-namespace {
 
 std::size_t CountRecords(const std::string& values) {
     std::size_t n = 0;
@@ -26,6 +27,8 @@ std::size_t CountRecords(const std::string& values) {
         if (line.find_first_not_of(" \t\r") != std::string::npos) ++n;
     return n;
 }
+
+namespace {
 
 std::string Number(double v) { return DoubleToText(v, "."); }
 
@@ -44,7 +47,8 @@ std::string FunctionSetText(const std::string& set) {
     return out.empty() ? "(empty)" : out;
 }
 
-// Field names are stored split by spaces or by the data separator.
+}  // namespace
+
 std::vector<std::string> FieldNameList(const std::string& text, const std::string& separator) {
     std::vector<std::string> names;
     std::string name;
@@ -58,6 +62,8 @@ std::vector<std::string> FieldNameList(const std::string& text, const std::strin
     }
     return names;
 }
+
+namespace {
 
 // R-square of the best model recomputed on the converted training and test
 // data, as texts to print beside the stored figures.
@@ -84,12 +90,11 @@ std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
     return texts;
 }
 
-void PrintInfo(const std::string& file, const refhost::ToUtf8& utf8) {
-    const double version = clsFileParser().Version(PathArgument(file));
-    const clsRun run = LoadAsConvert(file);
-    auto line = [](const char* label, const std::string& value) {
-        std::cout << label << std::string(15 - std::char_traits<char>::length(label), ' ') << value << '\n';
-    };
+}  // namespace
+
+SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8) {
+    SummaryLines lines;
+    auto line = [&lines](const char* label, const std::string& value) { lines.emplace_back(label, value); };
     line("Version:", version == 1 ? "1.0 (upgraded to 2.0 on load)" : "2.0");
     line("Key:", utf8(run.Key()));
     line("Author:", utf8(run.Author()));
@@ -113,6 +118,15 @@ void PrintInfo(const std::string& file, const refhost::ToUtf8& utf8) {
     const std::string formula = refhost::KarvaToFormula(run.Karva(), run.LinkingFunction(), FieldNameList(run.FieldNames(), run.Separador_toString()));
     line("Best model:", formula.empty() ? "(none)" : utf8(formula));
     if (!run.Karva().empty()) line("  Karva:", utf8(run.Karva()));
+    return lines;
+}
+
+namespace {
+
+void PrintInfo(const std::string& file, const refhost::ToUtf8& utf8) {
+    const double version = clsFileParser().Version(PathArgument(file));
+    for (const auto& [label, value] : RunSummary(version, LoadAsConvert(file), utf8))
+        std::cout << label << std::string(15 - std::min<std::size_t>(label.size(), 14), ' ') << value << '\n';
 }
 
 }  // namespace

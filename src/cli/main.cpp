@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     orv::cli::AddCallsCommand(app);
     orv::cli::AddInfoCommand(app);
     orv::cli::AddExportCommand(app);
+    orv::cli::AddReportCommand(app);
     try {
         app.parse(static_cast<int>(argp.size()), argp.data());
     } catch (const CLI::RuntimeError& e) {
