@@ -2,6 +2,7 @@
 // summary, model, data and charts, and an index page linking them.
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -9,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "adapter/V2Adapter.h"
 #include "cli/Commands.h"
 #include "cli/ErrorLine.h"
 #include "cli/LoadAsConvert.h"
@@ -17,6 +19,9 @@
 #include "common/Conversions.h"
 #include "host/Encoding.h"
 #include "host/Formula.h"
+#include "host/Karva.h"
+#include "host/ModelEvaluator.h"
+#include "host/ReferenceHost.h"
 #include "legacy_file/clsFileParser.h"
 #include "report/Html.h"
 #include "report/Page.h"
@@ -106,19 +111,62 @@ report::Rows Settings(const clsRun& run, const refhost::ToUtf8& utf8) {
     return rows;
 }
 
-// Genes as the record joins them: " + " if present, else " * ".
-std::vector<std::string> Genes(const std::string& karva) {
-    const std::string text(TrimSpaces(karva));
-    std::vector<std::string> genes;
-    if (text.empty()) return genes;
-    const std::string sep = text.find(" + ") != std::string::npos ? " + " : " * ";
-    for (std::size_t start = 0;;) {
-        const auto hit = text.find(sep, start);
-        genes.push_back(text.substr(start, hit == std::string::npos ? hit : hit - start));
-        if (hit == std::string::npos) break;
-        start = hit + sep.size();
+// A node's label in a drawn tree: an operator's symbol, a function's name.
+std::string NodeLabel(const refhost::GeneNode& n, const std::vector<std::string>& names) {
+    if (n.IsTerminal()) {
+        if (n.terminal < names.size()) return names[n.terminal];
+        return n.terminal == refhost::kNoTerminalNumber ? "d" : "d" + std::to_string(n.terminal);
     }
-    return genes;
+    if (!n.function || !std::isalnum(static_cast<unsigned char>(n.symbol))) return std::string(1, n.symbol);
+    const std::string& infix = n.function->infix;
+    std::size_t letters = 0;
+    while (letters < infix.size() && std::isalpha(static_cast<unsigned char>(infix[letters]))) ++letters;
+    if (letters > 0) return infix.substr(0, letters);
+    std::string key = n.function->key;
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return key;
+}
+
+std::vector<report::TreeNode> Tree(const refhost::GeneTree& gene, const std::vector<std::string>& names,
+                                   const refhost::ToUtf8& utf8) {
+    std::vector<report::TreeNode> tree;
+    for (const auto& n : gene.nodes) tree.push_back({utf8(NodeLabel(n, names)), {}});
+    for (std::size_t i = 0; i < gene.nodes.size(); ++i)
+        for (const std::size_t child : gene.nodes[i].children) {
+            if (child != refhost::kMissingNode) {
+                tree[i].children.push_back(child);
+            } else {  // the gene ran out of symbols here
+                tree[i].children.push_back(tree.size());
+                tree.push_back({"?", {}});
+            }
+        }
+    return tree;
+}
+
+// The model computed on every record of the data sets, as the converted run
+// holds them. A run whose model or data cannot be computed still gets its
+// page, with the reason instead of the charts.
+void Evaluate(const std::string& file, const refhost::ModelTree& model, report::RunView& v) {
+    if (model.genes.empty()) return;
+    try {
+        Guarded([&] {
+            refhost::ReferenceHost host;
+            const auto target = host.CreateRun();
+            V2Adapter(host).Convert(file, target);
+            for (std::size_t k = 0; k < v.data.size(); ++k) {
+                const auto set = std::static_pointer_cast<refhost::DataSet>(target->GetDataSet(static_cast<std::int32_t>(k + 1)));
+                if (!set || !set->Loaded()) continue;
+                refhost::Fit fit = refhost::FitOn(model, *set);
+                v.data[k].rSquare = refhost::RSquare(fit.targets, fit.outputs);
+                v.data[k].targets = std::move(fit.targets);
+                v.data[k].outputs = std::move(fit.outputs);
+            }
+        });
+    } catch (const ComError& e) {
+        for (auto& d : v.data) d.outputs.clear();
+        v.modelNote = "The model could not be computed on the data: error " + std::to_string(e.Number()) + ": " +
+                      e.Description();
+    }
 }
 
 // The run's page content, and its line of the index.
@@ -138,11 +186,16 @@ report::RunView View(const std::string& file, const refhost::ToUtf8& utf8, repor
     v.karva = utf8(run.Karva());
     v.linking = run.LinkingFunction();
     v.formula = utf8(refhost::KarvaToFormula(run.Karva(), v.linking, names));
-    for (const auto& gene : Genes(run.Karva()))
-        v.genes.push_back({utf8(refhost::KarvaToFormula(gene, v.linking, names)), utf8(gene), {}});
+    const refhost::ModelTree model = refhost::DecodeModel(run.Karva(), v.linking);
+    for (const auto& gene : model.genes) {
+        std::string karva;
+        for (const auto& n : gene.nodes) karva += n.IsTerminal() ? NodeLabel(n, {}) : std::string(1, n.symbol);
+        v.genes.push_back({utf8(refhost::KarvaToFormula(karva, v.linking, names)), utf8(karva), Tree(gene, names, utf8)});
+    }
     v.data.push_back(DataSet("Training", run.TrainValues(), run, names, utf8));
     if (CountRecords(run.ValidationValues()) > 0)
         v.data.push_back(DataSet("Test", run.ValidationValues(), run, names, utf8));
+    Evaluate(file, model, v);
     v.history = report::ParseEvolveHistory(run.EvolveHistory());
     v.generations = run.Geracoes();
     v.maxFitness = run.MaxFitnessRun();
@@ -150,7 +203,11 @@ report::RunView View(const std::string& file, const refhost::ToUtf8& utf8, repor
     row.key = v.key;
     row.category = v.category;
     row.bestFitness = NumberText(run.BestFitnessRun()) + " of " + NumberText(run.MaxFitnessRun());
-    row.rSquare = run.rsQuareRun() == -1 ? "n/a" : NumberText(run.rsQuareRun());
+    // Computed when the model runs on the data; else as the run stored it.
+    if (!v.data.empty() && v.data.front().rSquare)
+        row.rSquare = report::ShortNumber(*v.data.front().rSquare);
+    else
+        row.rSquare = run.rsQuareRun() == -1 ? "n/a" : NumberText(run.rsQuareRun());
     return v;
 }
 

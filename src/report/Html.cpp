@@ -1,6 +1,7 @@
 #include "report/Html.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "common/Conversions.h"
 
@@ -40,5 +41,12 @@ std::string UrlEscape(std::string_view name) {
 }
 
 std::string NumberText(double value) { return std::isfinite(value) ? DoubleToText(value, ".") : "n/a"; }
+
+std::string ShortNumber(double value) {
+    if (!std::isfinite(value)) return "n/a";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.6g", value);
+    return buf;
+}
 
 }  // namespace orv::report

@@ -18,4 +18,7 @@ std::string UrlEscape(std::string_view name);
 // significant digits.
 std::string NumberText(double value);
 
+// A computed figure for reading: six significant digits.
+std::string ShortNumber(double value);
+
 }  // namespace orv::report

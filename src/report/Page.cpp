@@ -93,7 +93,7 @@ std::string FitSection(const RunView& run) {
         std::size_t unusable = 0;
         for (const double v : d.outputs) unusable += !std::isfinite(v);
         std::string note;
-        if (d.rSquare) note += "R-square " + NumberText(*d.rSquare) + ". ";
+        if (d.rSquare) note += "R-square " + ShortNumber(*d.rSquare) + ". ";
         if (unusable)
             note += std::to_string(unusable) + " of " + std::to_string(d.outputs.size()) +
                     " records give no finite model output and are left out. ";
@@ -145,7 +145,8 @@ std::string ModelSection(const RunView& run) {
         out += "<p class=\"note\">" + std::to_string(run.genes.size()) + " genes, linked by " + E(run.linking) + ".</p>\n";
     for (std::size_t g = 0; g < run.genes.size(); ++g) {
         const GeneView& gene = run.genes[g];
-        out += "<h3>Gene " + std::to_string(g + 1) + "</h3>\n<p class=\"formula\">" + E(gene.formula) + "</p>\n";
+        out += "<h3>Gene " + std::to_string(g + 1) + " <span class=\"note\">(" + E(gene.karva) + ")</span></h3>\n" +
+               "<p class=\"formula\">" + E(gene.formula) + "</p>\n";
         const std::string tree = TreeSvg(gene.tree);
         out += tree.empty() ? "<p class=\"note\">The tree is too large to draw.</p>\n"
                             : "<div class=\"scroll\">" + tree + "</div>\n";

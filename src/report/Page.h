@@ -28,7 +28,7 @@ struct DataSetView {
 
 struct GeneView {
     std::string formula;
-    std::string karva;
+    std::string karva;  // the symbols its expression uses
     std::vector<TreeNode> tree;
 };
 

@@ -236,7 +236,7 @@ std::string ChartSvg(const Chart& c) {
 std::string HitStripSvg(const std::vector<HitRow>& rows) {
     constexpr double rowH = 36, labelW = 150;
     const double plotW = kWidth - labelW - kRight;
-    const double height = 40 + rowH * static_cast<double>(rows.size()) + 24;
+    const double height = 48 + rowH * static_cast<double>(rows.size()) + 32;
     std::string out = SvgOpen(kWidth, height, "Hits per record", "chart");
     out += "<rect x=\"0\" y=\"0\" width=\"" + N(kWidth) + "\" height=\"" + N(height) + "\" fill=\"#fff\"/>";
     out += Text(8, 16, "Hits per record", "start", " font-weight=\"bold\" font-size=\"14\"");
@@ -252,13 +252,15 @@ std::string HitStripSvg(const std::vector<HitRow>& rows) {
         const auto hits = static_cast<std::size_t>(std::count(row.hits.begin(), row.hits.end(), true));
         out += Text(8, y + 13, row.name, "start", " font-weight=\"bold\"");
         out += Text(8, y + 27, std::to_string(hits) + " of " + std::to_string(n) + " hits", "start");
-        // Runs of equal outcomes as one rectangle each, so long data sets stay small.
+        // One cell per record while cells are wide enough to tell apart; else
+        // runs of equal outcomes as one rectangle each, so long data sets stay small.
         const double cell = n ? plotW / static_cast<double>(n) : 0;
+        const bool cells = cell > 4;
         out += "<g class=\"plot\">";
         for (std::size_t i = 0; i < n;) {
-            std::size_t j = i;
-            while (j < n && row.hits[j] == row.hits[i]) ++j;
-            const double gap = cell > 4 ? 1 : 0;
+            std::size_t j = i + 1;
+            while (!cells && j < n && row.hits[j] == row.hits[i]) ++j;
+            const double gap = cells ? 1 : 0;
             out += "<rect x=\"" + N(labelW + cell * static_cast<double>(i)) + "\" y=\"" + N(y) + "\" width=\"" +
                    N(std::max(cell * static_cast<double>(j - i) - gap, 0.5)) + "\" height=\"24\" fill=\"" +
                    (row.hits[i] ? hit : miss) + "\"/>";
