@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <pugixml.hpp>
+
+#include <cmath>
+#include <algorithm>
+#include <limits>
+#include <map>
+#include <sstream>
+
+#include "report/History.h"
+#include "report/Html.h"
+#include "report/Svg.h"
+
+namespace orv::report {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+TEST(Html, EscapesMarkupAndLinks) {
+    const struct { const char* text; const char* html; const char* url; } cases[] = {
+        {"a<b>&\"c'", "a&lt;b&gt;&amp;&quot;c&#39;", "a%3Cb%3E%26%22c%27"},
+        {"plain-name_1.html", "plain-name_1.html", "plain-name_1.html"},
+        {"run #1?.html", "run #1?.html", "run%20%231%3F.html"},
+        {"Jos\xc3\xa9", "Jos\xc3\xa9", "Jos%C3%A9"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HtmlEscape(c.text), c.html);
+        EXPECT_EQ(UrlEscape(c.text), c.url);
+    }
+}
+
+TEST(History, ReadsEntriesAndCountsDamagedOnes) {
+    const struct {
+        const char* text;
+        std::vector<std::pair<double, double>> entries;
+        std::size_t unreadable;
+    } cases[] = {
+        {"0;6@42;8@311;9", {{0, 6}, {42, 8}, {311, 9}}, 0},
+        {"0;120,5@88;181.25", {{0, 120.5}, {88, 181.25}}, 0},  // either decimal mark
+        {"0;1@", {{0, 1}}, 0},
+        {"", {}, 0},
+        {" 5 ; 2 @@7;3", {{5, 2}, {7, 3}}, 0},
+        {"x;1@2;2@3@4;5;6@1e999;1", {{2, 2}}, 4},
+    };
+    for (const auto& c : cases) {
+        const History h = ParseEvolveHistory(c.text);
+        ASSERT_EQ(h.entries.size(), c.entries.size()) << c.text;
+        for (std::size_t i = 0; i < h.entries.size(); ++i) {
+            EXPECT_EQ(h.entries[i].generation, c.entries[i].first) << c.text;
+            EXPECT_EQ(h.entries[i].fitness, c.entries[i].second) << c.text;
+        }
+        EXPECT_EQ(h.unreadable, c.unreadable) << c.text;
+    }
+}
+
+// Ticks cover the range in round steps, few enough to label.
+TEST(Axis, TicksCoverTheRangeInRoundSteps) {
+    const struct { double lo, hi, minStep; } cases[] = {
+        {0, 10, 0}, {0.598, 0.719, 0}, {-3, 7, 0}, {5, 5, 0}, {0, 0, 0}, {1, 3, 1},
+        {-1e-300, 1e-300, 0}, {1138.47, 1200, 0}, {1e15, 1e15 + 3, 0}, {0, 200000, 1},
+    };
+    for (const auto& c : cases) {
+        const auto t = NiceTicks(c.lo, c.hi, 6, c.minStep);
+        ASSERT_GE(t.size(), 2u) << c.lo << ".." << c.hi;
+        EXPECT_LE(t.size(), 7u) << c.lo << ".." << c.hi;
+        EXPECT_LE(t.front(), c.lo);
+        EXPECT_GE(t.back(), c.hi);
+        const double step = t[1] - t[0];
+        EXPECT_GE(step, c.minStep);
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+        EXPECT_TRUE(std::abs(mantissa - 1) < 1e-6 || std::abs(mantissa - 2) < 1e-6 ||
+                    std::abs(mantissa - 2.5) < 1e-6 || std::abs(mantissa - 5) < 1e-6)
+            << c.lo << ".." << c.hi << " step " << step;
+    }
+    for (const double bad : {kNaN, std::numeric_limits<double>::infinity()}) EXPECT_TRUE(NiceTicks(0, bad, 6).empty());
+    EXPECT_TRUE(NiceTicks(-1.7e308, 1.7e308, 6).empty());
+}
+
+TEST(Axis, LabelsShowWhatTheStepNeeds) {
+    const struct { double value, step; const char* label; } cases[] = {
+        {0.25, 0.25, "0.25"}, {2.5, 0.5, "2.5"}, {1250, 250, "1250"}, {-1e-17, 0.2, "0.0"},
+        {3e8, 1e8, "3e+08"}, {1e15 + 2, 1, "1e+15"}, {0.00002, 0.000005, "2e-05"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TickLabel(c.value, c.step), c.label) << c.value;
+}
+
+// What the page embeds must be well-formed XML with the texts given.
+pugi::xml_document ParseSvg(const std::string& svg) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_string(svg.c_str())) << svg.substr(0, 200);
+    return doc;
+}
+
+std::vector<double> Coordinates(const pugi::xml_node& svg) {
+    std::vector<double> xs;
+    for (auto p : svg.select_nodes("//polyline")) {
+        std::istringstream in(p.node().attribute("points").value());
+        double x, y;
+        char comma;
+        while (in >> x >> comma >> y) xs.push_back(x), xs.push_back(y);
+    }
+    return xs;
+}
+
+TEST(Chart, DrawsInsideThePlotAndBreaksLinesAtGaps) {
+    Chart c{"Fit <&>", "record", "y", {}, Reference{"limit & max", 5}, true};
+    c.series.push_back({"model \"a\"", "#00f", SeriesStyle::Line, {{1, 1}, {2, kNaN}, {3, 3}, {4, 4}, {5, -2}}});
+    c.series.push_back({"target", "#000", SeriesStyle::Steps, {{1, 0}, {2, 2}}});
+    const auto doc = ParseSvg(ChartSvg(c));
+    const auto svg = doc.child("svg");
+    EXPECT_STREQ(svg.child("title").text().get(), "Fit <&>");
+    std::vector<std::string> texts;
+    for (auto t : svg.select_nodes("//text")) texts.push_back(t.node().text().get());
+    for (const char* want : {"model \"a\"", "target", "limit & max", "record"})
+        EXPECT_NE(std::find(texts.begin(), texts.end(), want), texts.end()) << want;
+    // The NaN splits the first series: a lone point and a run of three.
+    const auto lines = svg.select_nodes("//polyline");
+    ASSERT_EQ(lines.size(), 2u);
+    const std::string steps = lines[1].node().attribute("points").value();
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), ','), 3);  // a corner between the two points
+    for (std::size_t i = 0; i + 1 < Coordinates(svg).size(); i += 2) {
+        const double x = Coordinates(svg)[i], y = Coordinates(svg)[i + 1];
+        EXPECT_TRUE(x >= 72 && x <= 740 && y >= 44 && y <= 248) << x << "," << y;
+    }
+}
+
+TEST(Chart, HitStripKeepsCellsWhileTheyFitAndMergesRunsAfter) {
+    const struct { std::size_t records; std::size_t rects; } cases[] = {{10, 10}, {2000, 2}};
+    for (const auto& c : cases) {
+        std::vector<bool> hits(c.records, true);
+        std::fill(hits.begin() + static_cast<std::ptrdiff_t>(c.records / 2), hits.end(), false);
+        const auto doc = ParseSvg(HitStripSvg({{"Training", hits}}));
+        EXPECT_EQ(doc.select_nodes("//g/rect").size(), c.rects) << c.records;
+        EXPECT_NE(std::string(ParseSvg(HitStripSvg({{"Training", hits}})).child("svg").child_value("text")), "");
+    }
+}
+
+TEST(Tree, CentresFunctionsOverArgumentsAndRefusesHugeTrees) {
+    // "+" over "d0" and "Q", which is over "d1".
+    const std::vector<TreeNode> nodes = {{"+", {1, 2}}, {"d0", {}}, {"sqrt", {3}}, {"d1", {}}};
+    const auto doc = ParseSvg(TreeSvg(nodes));
+    std::map<std::string, double> centre;
+    for (auto r : doc.select_nodes("//rect")) {
+        const auto rect = r.node();
+        centre[rect.next_sibling("text").text().get()] =
+            rect.attribute("x").as_double() + rect.attribute("width").as_double() / 2;
+    }
+    ASSERT_EQ(centre.size(), 4u);
+    EXPECT_DOUBLE_EQ(centre["+"], (centre["d0"] + centre["sqrt"]) / 2);
+    EXPECT_DOUBLE_EQ(centre["sqrt"], centre["d1"]);
+
+    std::vector<TreeNode> wide{{"+", {}}};
+    for (std::size_t i = 1; i <= 60; ++i) wide[0].children.push_back(i), wide.push_back({"d0", {}});
+    std::vector<TreeNode> deep;
+    for (std::size_t i = 0; i < 100; ++i) deep.push_back({"Q", {i + 1}});
+    deep.push_back({"d0", {}});
+    const std::vector<TreeNode> cyclic = {{"+", {0, 5}}};  // itself, and a child past the end
+    EXPECT_EQ(TreeSvg(wide), "");
+    EXPECT_EQ(TreeSvg(deep), "");
+    EXPECT_EQ(ParseSvg(TreeSvg(cyclic)).select_nodes("//rect").size(), 1u);
+}
+
+}  // namespace
+}  // namespace orv::report

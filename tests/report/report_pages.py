@@ -1,0 +1,185 @@
+#!/usr/bin/python3
+"""orvconvert report end to end: pages that a real HTML parser accepts, texts
+shown as text, error rows for bad runs, and one page drawn by headless
+Chromium.
+
+usage: report_pages.py ORVCONVERT EXAMPLES_DIR WORK_DIR [--keep-screenshot PNG]
+"""
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+import html5lib
+
+SVG = "{http://www.w3.org/2000/svg}"
+
+FAILURES = []
+
+
+def check(ok, what):
+    if not ok:
+        FAILURES.append(what)
+        print("FAIL:", what)
+
+
+def parse(path):
+    """The page as a DOM tree; strict mode raises on any parse error."""
+    with open(path, "rb") as f:
+        return html5lib.HTMLParser(strict=True, namespaceHTMLElements=False).parse(f.read())
+
+
+def hostile_run(examples):
+    """The regression example with markup in its texts and a model that
+    names a variable the data lack."""
+    with open(os.path.join(examples, "regression.kvr"), "rb") as f:
+        text = f.read().decode("cp1252")
+    swaps = {
+        "NAME": "Tom & Jerry's \"test\"",
+        # Stored escaped, as the run file keeps them.
+        "COMMENTS": " &lt /p &gt  &lt script &gt alert(1) &lt /script &gt  &amp; more",
+        "AUTHOR": "A &lt b &gt ",
+        "KARVA": "+d0d9",
+    }
+    for tag, value in swaps.items():
+        text, n = re.subn(r"<%s>.*?</%s>" % (tag, tag), "<%s>%s</%s>" % (tag, value, tag), text)
+        assert n == 1, tag
+    return text.encode("cp1252")
+
+
+def png_pixels(path):
+    """Width, height and rows of (r, g, b) for an 8-bit RGB or RGBA PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    assert depth == 8 and colour in (2, 6) and interlace == 0, header
+    bpp = 4 if colour == 6 else 3
+    raw = zlib.decompress(idat)
+    stride = width * bpp
+    rows, prev = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        if kind == 1:
+            for i in range(bpp, stride):
+                line[i] = (line[i] + line[i - bpp]) & 255
+        elif kind == 2:
+            for i in range(stride):
+                line[i] = (line[i] + prev[i]) & 255
+        elif kind == 3:
+            for i in range(stride):
+                left = line[i - bpp] if i >= bpp else 0
+                line[i] = (line[i] + ((left + prev[i]) >> 1)) & 255
+        elif kind == 4:
+            for i in range(stride):
+                a = line[i - bpp] if i >= bpp else 0
+                b = prev[i]
+                c = prev[i - bpp] if i >= bpp else 0
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append([tuple(line[i:i + 3]) for i in range(0, stride, bpp)])
+        prev = line
+    return width, height, rows
+
+
+def main():
+    orvconvert, examples, work = sys.argv[1:4]
+    keep = sys.argv[5] if len(sys.argv) > 5 and sys.argv[4] == "--keep-screenshot" else None
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    hostile = os.path.join(work, "hostile #1.kvr")
+    with open(hostile, "wb") as f:
+        f.write(hostile_run(examples))
+    foreign = os.path.join(work, "notes.kvr")
+    with open(foreign, "wb") as f:
+        f.write(b"just some notes\r\n")
+    names = sorted(n for n in os.listdir(examples) if n.endswith(".kvr"))
+    files = [os.path.join(examples, n) for n in names] + [hostile, foreign, os.path.join(work, "missing.kvr")]
+    out = os.path.join(work, "out")
+    r = subprocess.run([orvconvert, "report", *files, "--out-dir", out], capture_output=True, text=True)
+
+    # A bad run fails on the console and in the index; the others get pages.
+    check(r.returncode == 1, "exit status %d, expected 1" % r.returncode)
+    errors = r.stderr.splitlines()
+    check(len(errors) == 2 and "error 5002" in errors[0] and "error 5004" in errors[1], "error lines: %r" % errors)
+    index = parse(os.path.join(out, "index.html"))
+    rows = index.findall(".//tbody/tr")
+    check(len(rows) == len(files), "index rows %d for %d files" % (len(rows), len(files)))
+    error_rows = [row for row in rows if row.get("class") == "error"]
+    check([("".join(row.itertext())) for row in error_rows][:1] and "error 5002" in "".join(error_rows[0].itertext()),
+          "index error row for the foreign file")
+    links = [a.get("href") for a in index.iter("a")]
+    check(links == [n[:-4] + ".html" for n in names] + ["hostile%20%231.html"], "index links %r" % links)
+
+    # Each page parses strictly, fetches nothing and carries its charts.
+    charts_expected = {"regression": 3, "classification": 4, "no-test-data": 2}
+    for name in [n[:-4] for n in names] + ["hostile #1"]:
+        page = os.path.join(out, name + ".html")
+        try:
+            dom = parse(page)
+        except Exception as e:  # html5lib's ParseError names the position
+            check(False, "%s does not parse: %s" % (name, e))
+            continue
+        check(not dom.findall(".//script") and not dom.findall(".//link") and not dom.findall(".//img"),
+              "%s has scripts, links or images" % name)
+        for el in dom.iter():
+            for attr in ("src", "href"):
+                value = el.get(attr) or ""
+                check(not re.match(r"^(\w+:|//)", value), "%s refers outside: %s" % (name, value))
+        charts = [s for s in dom.iter(SVG + "svg") if s.get("class") == "chart"]
+        if name in charts_expected:
+            check(len(charts) == charts_expected[name], "%s: %d charts" % (name, len(charts)))
+            check(all(s.findall(".//%sg[@class='plot']/*" % SVG) for s in charts), "%s: a chart draws nothing" % name)
+        if name == "regression":
+            check(len([s for s in dom.iter(SVG + "svg") if s.get("class") == "tree"]) == 3, "regression: 3 gene trees")
+
+    # The run's texts show as text, and the model's error stands in for its charts.
+    dom = parse(os.path.join(out, "hostile #1.html"))
+    text = "".join(dom.itertext())
+    check("</p><script>alert(1)</script> &amp; more" in text, "comments shown as text")
+    check("Tom & Jerry's \"test\"" in dom.find(".//h1").text, "key shown as text")
+    check("A<b>" in text and not dom.findall(".//b"), "author shown as text")
+    check("error 9" in text, "the model's error on the page")
+
+    screenshot(os.path.join(out, "regression.html"), work, keep)
+    print("%d failures" % len(FAILURES))
+    return 1 if FAILURES else 0
+
+
+def screenshot(page, work, keep):
+    png = os.path.join(work, "regression.png")
+    profile = tempfile.mkdtemp(dir=work)
+    subprocess.run(["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+                    "--no-first-run", "--user-data-dir=" + profile, "--screenshot=" + png, "--window-size=1000,800",
+                    "file://" + os.path.abspath(page)], capture_output=True, timeout=120)
+    check(os.path.exists(png), "chromium wrote no screenshot")
+    if not os.path.exists(png):
+        return
+    width, height, rows = png_pixels(png)
+    check((width, height) == (1000, 800), "screenshot size %dx%d" % (width, height))
+    inked = sum(1 for row in rows for p in row if p != (255, 255, 255))
+    check(inked > width * height // 50, "screenshot is blank (%d drawn pixels)" % inked)
+    # The training chart's model line and markers in their blue.
+    blue = sum(1 for row in rows for (r, g, b) in row if b > 160 and r < 90 and 80 < g < 150)
+    check(blue > 300, "no chart drawn in the screenshot (%d model pixels)" % blue)
+    if keep:
+        shutil.copyfile(png, keep)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
