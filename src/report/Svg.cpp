@@ -19,6 +19,9 @@ constexpr double kPlotW = kWidth - kLeft - kRight;
 constexpr double kPlotH = kHeight - kTop - kBottom;
 // More points than this and markers would merge into a band.
 constexpr std::size_t kMaxMarkers = 300;
+// Beyond this many points a markers-only series is drawn as a line, and lines
+// keep only what each pixel column shows, so that big data sets give small pages.
+constexpr std::size_t kMaxPoints = 2000;
 
 std::string N(double v) {
     char buf[32];
@@ -74,32 +77,70 @@ struct Scale {
     double operator()(double v) const { return p0 + (v - d0) / (d1 - d0) * (p1 - p0); }
 };
 
+bool HasLine(const Series& s) { return s.style != SeriesStyle::Markers || s.points.size() > kMaxPoints; }
+bool HasMarkers(const Series& s) {
+    return (s.style == SeriesStyle::Markers && s.points.size() <= kMaxPoints) ||
+           (s.style == SeriesStyle::LineAndMarkers && s.points.size() <= kMaxMarkers);
+}
+
 // The series' points as polyline runs, split where a point is not finite.
 std::string Polylines(const Series& s, const Scale& sx, const Scale& sy) {
     std::string out;
     std::string run;
     std::size_t count = 0;
+    auto add = [&](double x, double y) {
+        run += N(x) + ',' + N(y) + ' ';
+        ++count;
+    };
+    // Points that fall in one pixel column, for thinning.
+    const bool thin = s.points.size() > kMaxPoints;
+    struct Column {
+        double x = 0, first = 0, lo = 0, hi = 0, last = 0;
+        bool open = false;
+    } col;
+    auto closeColumn = [&] {
+        if (!col.open) return;
+        add(col.x, col.first);
+        if (col.lo != col.first && col.lo != col.last) add(col.x, col.lo);
+        if (col.hi != col.first && col.hi != col.last) add(col.x, col.hi);
+        if (col.last != col.first) add(col.x, col.last);
+        col.open = false;
+    };
     auto flush = [&] {
+        closeColumn();
         if (count > 1)
-            out += "<polyline fill=\"none\" stroke=\"" + s.color + "\" stroke-width=\"1.8\" stroke-linejoin=\"round\" points=\"" +
-                   run + "\"/>";
+            out += "<polyline fill=\"none\" stroke=\"" + s.color +
+                   "\" stroke-width=\"1.8\" stroke-linejoin=\"round\" points=\"" + run + "\"/>";
         run.clear();
         count = 0;
     };
     double lastY = 0;
+    bool any = false;
     for (const Point& p : s.points) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
             flush();
+            any = false;
             continue;
         }
         const double x = sx(p.x), y = sy(p.y);
-        if (s.style == SeriesStyle::Steps && count > 0) {
-            run += N(x) + ',' + N(lastY) + ' ';
-            ++count;
+        if (s.style == SeriesStyle::Steps && any) {
+            if (thin && col.open && std::floor(x) == std::floor(col.x)) {
+                col.lo = std::min(col.lo, lastY), col.hi = std::max(col.hi, lastY);
+            } else if (!thin) {
+                add(x, lastY);
+            }
         }
-        run += N(x) + ',' + N(y) + ' ';
-        ++count;
+        if (!thin) {
+            add(x, y);
+        } else if (col.open && std::floor(x) == std::floor(col.x)) {
+            col.lo = std::min(col.lo, y), col.hi = std::max(col.hi, y), col.last = y;
+        } else {
+            closeColumn();
+            if (s.style == SeriesStyle::Steps && any) add(x, lastY);
+            col = {x, y, y, y, y, true};
+        }
         lastY = y;
+        any = true;
     }
     flush();
     return out;
@@ -114,10 +155,6 @@ std::string Markers(const Series& s, const Scale& sx, const Scale& sy) {
     return out;
 }
 
-bool HasLine(SeriesStyle s) { return s != SeriesStyle::Markers; }
-bool HasMarkers(const Series& s) {
-    return s.style == SeriesStyle::Markers || (s.style == SeriesStyle::LineAndMarkers && s.points.size() <= kMaxMarkers);
-}
 
 // Legend entries right-aligned in the band above the plot.
 std::string Legend(const Chart& c) {
@@ -126,7 +163,7 @@ std::string Legend(const Chart& c) {
         bool line, marker, dashed;
     };
     std::vector<Entry> entries;
-    for (const Series& s : c.series) entries.push_back({s.name, s.color, HasLine(s.style), HasMarkers(s), false});
+    for (const Series& s : c.series) entries.push_back({s.name, s.color, HasLine(s), HasMarkers(s), false});
     if (c.reference) entries.push_back({c.reference->name, "#888", true, false, true});
     std::string out;
     double x = kWidth - kRight;
@@ -225,7 +262,7 @@ std::string ChartSvg(const Chart& c) {
         out += Line(kLeft, sy(c.reference->y), kLeft + kPlotW, sy(c.reference->y), "#888",
                     " stroke-width=\"1.5\" stroke-dasharray=\"6 4\"");
     for (const Series& s : c.series) {
-        if (HasLine(s.style)) out += Polylines(s, sx, sy);
+        if (HasLine(s)) out += Polylines(s, sx, sy);
         if (HasMarkers(s)) out += Markers(s, sx, sy);
     }
     if (!xr.any) out += Text(kLeft + kPlotW / 2, kTop + kPlotH / 2, "no values to show", "middle", " fill=\"#888\"");

@@ -125,6 +125,22 @@ TEST(Chart, DrawsInsideThePlotAndBreaksLinesAtGaps) {
     }
 }
 
+// A big data set keeps each pixel column's extremes, not every point.
+TEST(Chart, BigSeriesAreThinnedToWhatShows) {
+    for (const auto style : {SeriesStyle::Line, SeriesStyle::Markers, SeriesStyle::Steps}) {
+        Series big{"big", "#00f", style, {}};
+        for (int i = 0; i < 100000; ++i) big.points.push_back({double(i), i == 50000 ? 1000.0 : double(i % 7)});
+        const auto doc = ParseSvg(ChartSvg({"big", "x", "y", {big}, {}, true}));
+        EXPECT_EQ(doc.select_nodes("//circle").size(), 0u);
+        const auto xy = Coordinates(doc.child("svg"));
+        EXPECT_LT(xy.size(), 2 * 5 * 700u);  // at most five points per pixel column
+        double top = 1e9, bottom = 0;
+        for (std::size_t i = 1; i < xy.size(); i += 2) top = std::min(top, xy[i]), bottom = std::max(bottom, xy[i]);
+        EXPECT_NEAR(top, 44, 1);  // the one spike at 1000 still shows
+        EXPECT_GT(bottom, 240);
+    }
+}
+
 TEST(Chart, HitStripKeepsCellsWhileTheyFitAndMergesRunsAfter) {
     const struct { std::size_t records; std::size_t rects; } cases[] = {{10, 10}, {2000, 2}};
     for (const auto& c : cases) {
