@@ -283,6 +283,10 @@ std::string HitStripSvg(const std::vector<HitRow>& rows) {
            Text(kWidth - kRight - 134, 34, "hit", "start") + "<rect x=\"" + N(kWidth - kRight - 90) +
            "\" y=\"24\" width=\"12\" height=\"12\" fill=\"" + miss + "\"/>" +
            Text(kWidth - kRight - 74, 34, "miss", "start");
+    std::size_t longest = 0;
+    for (const HitRow& row : rows) longest = std::max(longest, row.hits.size());
+    // One width of cell for all rows, so that a record number lines up across them.
+    const double cell = longest ? plotW / static_cast<double>(longest) : 0;
     double y = 48;
     for (const HitRow& row : rows) {
         const auto n = row.hits.size();
@@ -291,7 +295,6 @@ std::string HitStripSvg(const std::vector<HitRow>& rows) {
         out += Text(8, y + 27, std::to_string(hits) + " of " + std::to_string(n) + " hits", "start");
         // One cell per record while cells are wide enough to tell apart; else
         // runs of equal outcomes as one rectangle each, so long data sets stay small.
-        const double cell = n ? plotW / static_cast<double>(n) : 0;
         const bool cells = cell > 4;
         out += "<g class=\"plot\">";
         for (std::size_t i = 0; i < n;) {
@@ -306,10 +309,7 @@ std::string HitStripSvg(const std::vector<HitRow>& rows) {
         out += "</g>";
         y += rowH;
     }
-    std::size_t longest = 0;
-    for (const HitRow& row : rows) longest = std::max(longest, row.hits.size());
     const auto ticks = NiceTicks(1, static_cast<double>(std::max<std::size_t>(longest, 1)), 8, 1);
-    const double cell = longest ? plotW / static_cast<double>(longest) : 0;
     for (const double t : ticks) {
         if (t < 1 || t > static_cast<double>(longest)) continue;
         const double x = labelW + cell * (t - 0.5);
