@@ -12,7 +12,7 @@ namespace {
 constexpr double kWidth = 760;
 constexpr double kHeight = 300;
 constexpr double kLeft = 72;
-constexpr double kRight = 20;
+constexpr double kRight = 32;  // room for half of a six-digit tick label
 constexpr double kTop = 44;
 constexpr double kBottom = 52;
 constexpr double kPlotW = kWidth - kLeft - kRight;
