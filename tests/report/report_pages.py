@@ -108,8 +108,11 @@ def main():
     foreign = os.path.join(work, "notes.kvr")
     with open(foreign, "wb") as f:
         f.write(b"just some notes\r\n")
+    # A second file named like an example gets a page of its own.
+    twin = os.path.join(work, "regression.kvr")
+    shutil.copyfile(os.path.join(examples, "regression.kvr"), twin)
     names = sorted(n for n in os.listdir(examples) if n.endswith(".kvr"))
-    files = [os.path.join(examples, n) for n in names] + [hostile, foreign, os.path.join(work, "missing.kvr")]
+    files = [os.path.join(examples, n) for n in names] + [hostile, twin, foreign, os.path.join(work, "missing.kvr")]
     out = os.path.join(work, "out")
     r = subprocess.run([orvconvert, "report", *files, "--out-dir", out], capture_output=True, text=True)
 
@@ -124,7 +127,8 @@ def main():
     check([("".join(row.itertext())) for row in error_rows][:1] and "error 5002" in "".join(error_rows[0].itertext()),
           "index error row for the foreign file")
     links = [a.get("href") for a in index.iter("a")]
-    check(links == [n[:-4] + ".html" for n in names] + ["hostile%20%231.html"], "index links %r" % links)
+    check(links == [n[:-4] + ".html" for n in names] + ["hostile%20%231.html", "regression-2.html"],
+          "index links %r" % links)
 
     # Each page parses strictly, fetches nothing and carries its charts.
     charts_expected = {"regression": 3, "classification": 4, "no-test-data": 2}
@@ -147,6 +151,10 @@ def main():
             check(all(s.findall(".//%sg[@class='plot']/*" % SVG) for s in charts), "%s: a chart draws nothing" % name)
         if name == "regression":
             check(len([s for s in dom.iter(SVG + "svg") if s.get("class") == "tree"]) == 3, "regression: 3 gene trees")
+            tables = [t for t in dom.iter("table") if t.find("thead") is not None]
+            check([len(t.findall("tbody/tr")) for t in tables] == [12, 5], "regression: data tables of 12 and 5 rows")
+            check([c.text for c in tables[0].findall("thead/tr/th")] == ["#", "flow", "head", "speed", "efficiency"],
+                  "regression: columns named after the fields")
 
     # The run's texts show as text, and the model's error stands in for its charts.
     dom = parse(os.path.join(out, "hostile #1.html"))
