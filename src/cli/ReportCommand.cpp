@@ -89,8 +89,18 @@ std::string SeparatorName(const clsRun& run) {
 }
 
 report::Rows Settings(const clsRun& run, const refhost::ToUtf8& utf8) {
+    // The rate, and the element lengths in use: the first count of the ten the list always shows.
     auto transposition = [](double rate, std::int32_t count, const std::string& elements) {
-        return NumberText(rate) + " (" + std::to_string(count) + " elements; lengths " + elements + ")";
+        std::string lengths;
+        std::size_t from = 0;
+        for (std::int32_t i = 0; i < std::min(count, 10); ++i) {
+            const auto at = elements.find('@', from);
+            if (i > 0) lengths += ", ";
+            lengths.append(elements, from, at == std::string::npos ? at : at - from);
+            if (at == std::string::npos) break;
+            from = at + 1;
+        }
+        return NumberText(rate) + (lengths.empty() ? "" : ", element lengths " + lengths);
     };
     report::Rows rows = {
         {"Mutation", NumberText(run.Mutation())},
