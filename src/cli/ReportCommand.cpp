@@ -10,8 +10,8 @@
 #include <set>
 #include <sstream>
 
-#include "adapter/V2Adapter.h"
 #include "cli/Commands.h"
+#include "cli/ConvertedRun.h"
 #include "cli/ErrorLine.h"
 #include "cli/LoadAsConvert.h"
 #include "cli/Progress.h"
@@ -21,7 +21,6 @@
 #include "host/Formula.h"
 #include "host/Karva.h"
 #include "host/ModelEvaluator.h"
-#include "host/ReferenceHost.h"
 #include "legacy_file/clsFileParser.h"
 #include "report/Html.h"
 #include "report/Page.h"
@@ -156,17 +155,15 @@ std::vector<report::TreeNode> Tree(const refhost::GeneTree& gene, const std::vec
 // The model computed on every record of the data sets, as the converted run
 // holds them. A run whose model or data cannot be computed still gets its
 // page, with the reason instead of the charts.
-void Evaluate(const std::string& file, const refhost::ModelTree& model, report::RunView& v) {
+void Evaluate(const clsRun& run, const refhost::ModelTree& model, report::RunView& v) {
     if (model.genes.empty()) return;
     try {
         Guarded([&] {
-            refhost::ReferenceHost host;
-            const auto target = host.CreateRun();
-            V2Adapter(host).Convert(file, target);
+            const ConvertedRun converted = ConvertRecord(run);
             for (std::size_t k = 0; k < v.data.size(); ++k) {
-                const auto set = std::static_pointer_cast<refhost::DataSet>(target->GetDataSet(static_cast<std::int32_t>(k + 1)));
-                if (!set || !set->Loaded()) continue;
-                refhost::Fit fit = refhost::FitOn(model, *set);
+                const auto& set = converted.run->Data(static_cast<std::int32_t>(k + 1));
+                if (!set.Loaded()) continue;
+                refhost::Fit fit = refhost::FitOn(model, set);
                 v.data[k].rSquare = refhost::RSquare(fit.targets, fit.outputs);
                 v.data[k].targets = std::move(fit.targets);
                 v.data[k].outputs = std::move(fit.outputs);
@@ -205,7 +202,7 @@ report::RunView View(const std::string& file, const refhost::ToUtf8& utf8, repor
     v.data.push_back(DataSet("Training", run.TrainValues(), run, names, utf8));
     if (CountRecords(run.ValidationValues()) > 0)
         v.data.push_back(DataSet("Test", run.ValidationValues(), run, names, utf8));
-    Evaluate(file, model, v);
+    Evaluate(run, model, v);
     v.history = report::ParseEvolveHistory(run.EvolveHistory());
     v.generations = run.Geracoes();
     v.maxFitness = run.MaxFitnessRun();
