@@ -31,6 +31,13 @@ namespace {
 namespace fs = std::filesystem;
 using report::NumberText;
 
+// A native path as UTF-8, as the pages and the console take texts (and as
+// the arguments arrive on Windows).
+std::string Utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 // Rows of a data set shown as a table; the charts use every record.
 constexpr std::size_t kShownRows = 20;
 
@@ -178,10 +185,10 @@ void Evaluate(const clsRun& run, const refhost::ModelTree& model, report::RunVie
 
 // The run's page content, and its line of the index.
 report::RunView View(const std::string& file, const refhost::ToUtf8& utf8, report::IndexRow& row) {
-    const double version = clsFileParser().Version(file);
+    const double version = clsFileParser().Version(PathArgument(file));
     const clsRun run = LoadAsConvert(file);
     report::RunView v;
-    v.file = fs::path(file).filename().string();
+    v.file = Utf8(PathArgument(file).Native().filename());
     v.key = utf8(run.Key());
     v.category = run.Category_toString();
     v.author = utf8(run.Author());
@@ -222,17 +229,19 @@ void WriteText(const fs::path& target, const std::string& text) {
     std::ofstream stream(target, std::ios::binary | std::ios::trunc);
     stream << text;
     stream.close();
-    if (!stream) throw ComError(75, "", "Path/File access error: " + target.string());
+    if (!stream) throw ComError(75, "", "Path/File access error: " + Utf8(target));
 }
 
 // NAME.html after the run file, kept apart from the index and from an
-// earlier file of the same name.
-std::string PageName(const std::string& file, std::set<std::string>& taken) {
-    const std::string stem = fs::path(file).stem().string();
-    std::string name = stem + ".html";
-    for (int n = 2; taken.count(name) || name == "index.html"; ++n) name = stem + "-" + std::to_string(n) + ".html";
-    taken.insert(name);
-    return name;
+// earlier file of the same name: the native name, and its text for links.
+std::pair<fs::path, std::string> PageName(const std::string& file, std::set<std::string>& taken) {
+    const fs::path stem = PathArgument(file).Native().stem();
+    for (int n = 1;; ++n) {
+        fs::path name = stem;
+        name += n == 1 ? std::string(".html") : "-" + std::to_string(n) + ".html";
+        std::string text = Utf8(name);
+        if (text != "index.html" && taken.insert(text).second) return {name, text};
+    }
 }
 
 }  // namespace
@@ -251,7 +260,8 @@ void AddReportCommand(CLI::App& app) {
     cmd->callback([opts] {
         const refhost::ToUtf8 utf8(opts->encoding);
         std::error_code ec;
-        fs::create_directories(opts->outDir, ec);
+        const fs::path outDir = PathArgument(opts->outDir).Native();
+        fs::create_directories(outDir, ec);
         const Progress progress(opts->files.size());
         std::vector<report::IndexRow> index;
         std::set<std::string> taken;
@@ -263,9 +273,9 @@ void AddReportCommand(CLI::App& app) {
             row.file = file;
             try {
                 Guarded([&] {
-                    const std::string page = PageName(file, taken);
-                    WriteText(fs::path(opts->outDir) / page, report::RunPageHtml(View(file, utf8, row)));
-                    row.page = page;
+                    const auto [page, link] = PageName(file, taken);
+                    WriteText(outDir / page, report::RunPageHtml(View(file, utf8, row)));
+                    row.page = link;
                 });
             } catch (const ComError& e) {
                 progress.Clear();
@@ -278,7 +288,7 @@ void AddReportCommand(CLI::App& app) {
         progress.Show(opts->files.size(), "");
         progress.Clear();
         try {
-            Guarded([&] { WriteText(fs::path(opts->outDir) / "index.html", report::IndexPageHtml(index)); });
+            Guarded([&] { WriteText(outDir / "index.html", report::IndexPageHtml(index)); });
         } catch (const ComError& e) {
             FailWith(opts->outDir, e);
         }
