@@ -148,8 +148,11 @@ std::string ModelSection(const RunView& run) {
         out += "<h3>Gene " + std::to_string(g + 1) + " <span class=\"note\">(" + E(gene.karva) + ")</span></h3>\n" +
                "<p class=\"formula\">" + E(gene.formula) + "</p>\n";
         const std::string tree = TreeSvg(gene.tree);
-        out += tree.empty() ? "<p class=\"note\">The tree is too large to draw.</p>\n"
-                            : "<div class=\"scroll\">" + tree + "</div>\n";
+        if (!tree.empty())
+            out += "<div class=\"scroll\">" + tree + "</div>\n";
+        else
+            out += gene.tree.empty() ? "<p class=\"note\">The gene is empty.</p>\n"
+                                     : "<p class=\"note\">The tree is too large to draw.</p>\n";
     }
     return out;
 }
