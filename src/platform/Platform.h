@@ -26,6 +26,17 @@ const char* PathSeparator() noexcept;
 // found.
 std::filesystem::path ModuleFolder();
 
+// The folder the version-1.0 upgrade prefers for its working files: the
+// module's own folder, except where that folder belongs to a POSIX system's
+// installed program tree (a packaged orvconvert in /usr/bin), which stays
+// read-only even for root; empty then, so the user's own folder is taken.
+std::filesystem::path ModuleWorkFolder();
+
+#ifndef _WIN32
+// True for an absolute folder under /usr, /bin, /sbin or /lib*.
+bool InSystemProgramTree(const std::filesystem::path& folder);
+#endif
+
 // The current user's own folder under the system temporary directory,
 // created when missing; empty when it cannot be had or when it is not a
 // plain folder that only this user can write to.

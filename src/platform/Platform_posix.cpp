@@ -125,6 +125,19 @@ std::filesystem::path ModuleFolder() {
     return FolderOf(ExecutablePath());
 }
 
+bool InSystemProgramTree(const std::filesystem::path& folder) {
+    if (!folder.is_absolute()) return false;
+    const auto top = std::next(folder.begin());
+    if (top == folder.end()) return false;
+    const std::string name = top->native();
+    return name == "usr" || name == "bin" || name == "sbin" || name.rfind("lib", 0) == 0;
+}
+
+std::filesystem::path ModuleWorkFolder() {
+    auto folder = ModuleFolder();
+    return InSystemProgramTree(folder) ? std::filesystem::path() : folder;
+}
+
 std::filesystem::path UserTempFolder() {
     std::error_code ec;
     const auto base = std::filesystem::temp_directory_path(ec);

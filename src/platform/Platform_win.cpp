@@ -60,6 +60,8 @@ const char kModuleAnchor = 0;
 
 // The wide calls throughout: a folder outside the ANSI code page must still
 // be found and used.
+std::filesystem::path ModuleWorkFolder() { return ModuleFolder(); }
+
 std::filesystem::path ModuleFolder() {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,

@@ -62,7 +62,7 @@ UpgradeFolder::~UpgradeFolder() {
     Gate().Leave();
 }
 
-std::unique_ptr<UpgradeFolder> UpgradeFolder::Acquire() { return Acquire(platform::ModuleFolder()); }
+std::unique_ptr<UpgradeFolder> UpgradeFolder::Acquire() { return Acquire(platform::ModuleWorkFolder()); }
 
 std::unique_ptr<UpgradeFolder> UpgradeFolder::Acquire(const std::filesystem::path& preferred) {
     Gate().Enter();

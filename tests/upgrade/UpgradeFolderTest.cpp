@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <utility>
 
 #include "platform/Platform.h"
 #include "support/TestSupport.h"
@@ -32,6 +33,16 @@ TEST(UpgradeFolder, UsesTheFirstChoiceOrFallsBackToTheUsersOwnFolder) {
 #ifndef _WIN32
 TEST(UpgradeFolder, ModuleFolderIsTheFolderOfThisProgram) {
     EXPECT_EQ(fs::path(platform::ModuleFolder()), fs::canonical("/proc/self/exe").parent_path());
+}
+
+// An installed tool must not write its working files among the system's programs.
+TEST(UpgradeFolder, SystemProgramTreeIsNeverTheWorkFolder) {
+    const std::pair<const char*, bool> cases[] = {
+        {"/usr/bin", true},    {"/usr/local/bin", true}, {"/bin", true},         {"/sbin", true},
+        {"/lib64/x", true},    {"/usrx/bin", false},     {"/home/u/usr", false}, {"/opt/orv/bin", false},
+        {"/", false},          {"usr/bin", false},
+    };
+    for (const auto& [folder, system] : cases) EXPECT_EQ(platform::InSystemProgramTree(folder), system) << folder;
 }
 
 // Another process waits for the folder until this one lets it go.
