@@ -27,8 +27,9 @@ set(ORV_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/orvconvert)
 if(TARGET orvconvert)
   install(TARGETS orvconvert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
 endif()
-file(GLOB _docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
-install(FILES README.md ${_docs} DESTINATION ${ORV_INSTALL_DOCDIR} COMPONENT Runtime)
+# docs/ keeps its name, so that the README's links and picture resolve.
+install(FILES README.md DESTINATION ${ORV_INSTALL_DOCDIR} COMPONENT Runtime)
+install(DIRECTORY docs/ DESTINATION ${ORV_INSTALL_DOCDIR}/docs COMPONENT Runtime)
 install(DIRECTORY examples/ DESTINATION ${ORV_INSTALL_DOCDIR}/examples COMPONENT Runtime)
 
 # Headers keep their folders, so that "run_record/clsRun.h" reads the same
