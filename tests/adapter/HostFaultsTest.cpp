@@ -75,6 +75,7 @@ TEST(HostFaults, EveryRefusedCallEndsTheConversionExceptInTheTestSet) {
             const bool testSet = k > loaded && k < model;
             if (testSet) {
                 EXPECT_FALSE(o.error) << o.error->Description();
+                EXPECT_EQ(o.calls.back(), calls.back()) << "the model still arrives";
             } else {
                 ASSERT_TRUE(o.error.has_value());
                 EXPECT_EQ(o.error->Number(), static_cast<std::int32_t>(0x80040200u + k));

@@ -191,34 +191,6 @@ TEST_F(Transfer, WithoutTestValuesTheTestSetIsLeftAlone) {
     EXPECT_EQ(Calls("LoadFromFile").size(), 1u);
 }
 
-TEST_F(Transfer, HostFailuresPassThroughExceptInTheTestSet) {
-    struct Case { std::string call; int n; bool swallowed; };
-    const std::vector<Case> cases = {
-        {"SetFunctionSet", 1, false}, {"SetKey", 1, false},        {"PutKeyedValue", 5, false},
-        {"CheckKey", 1, false},       {"WriteTempFile", 1, false}, {"LoadFromFile", 1, false},
-        {"AddModel", 1, false},       {"SetProgram", 1, false},    {"PrepareDataSet", 2, true},
-        {"WriteTempFile", 2, true},   {"LoadFromFile", 2, true},   {"PutKeyedValue", 36, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.call + " #" + std::to_string(c.n));
-        refhost::ReferenceHost h;
-        refhost::CallLog l;
-        refhost::RecordingFactory f{h, l};
-        auto r = h.CreateRun();
-        l.beforeForward = [&, seen = 0](const Json& call) mutable {
-            if (call["call"] == c.call && ++seen == c.n) throw ComError(424, "Host", "refused");
-        };
-        if (c.swallowed) {
-            V2Adapter(f).TransferLoadedRun(record, refhost::RecordingRun(r, l));
-            EXPECT_EQ(r->Models().Models().size(), 1u) << "the model still arrives";
-            EXPECT_TRUE(r->Data(1).Loaded());
-        } else {
-            EXPECT_COM_ERROR(V2Adapter(f).TransferLoadedRun(record, refhost::RecordingRun(r, l)), 424, "refused");
-            EXPECT_TRUE(r->Models().Models().empty());
-        }
-    }
-}
-
 TEST_F(Transfer, TransfersTheModelProgramAndStatistics) {
     record.Karva("+d0d12 + *d1d0");
     record.Head(2);
