@@ -6,20 +6,16 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 
 #include "HostDoubles.h"
-#include "ORVConverter.h"
 
 namespace orvtest {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr HRESULT Raised(unsigned number) { return static_cast<HRESULT>(0x800A0000u | number); }
 
 struct Fault {
     const char* name;
@@ -34,8 +30,7 @@ TEST(FileSystemFaults, ClearErrorsAndNoFolderTakenAway) {
     GetModuleFileNameA(nullptr, exe, MAX_PATH);  // the DLL is built next to this program
     GetTempPathA(MAX_PATH, temp);
     const fs::path dll = fs::path(exe).parent_path();
-    const char* root = std::getenv("ORV_SOURCE_DIR");
-    const fs::path v1 = fs::path(std::string("Z:") + (root ? root : "") + "/examples/v1-regression.kvr").make_preferred();
+    const fs::path v1 = SourcePath("examples/v1-regression.kvr");
     const std::vector<Fault> faults = {
         {"the run file is a folder",
          [](const fs::path&, const fs::path& t) { return fs::create_directory(t / "run.kvr"), t / "run.kvr"; },
@@ -60,8 +55,7 @@ TEST(FileSystemFaults, ClearErrorsAndNoFolderTakenAway) {
          },
          S_OK, "_kvr_temp_tmp_28214855245.lock"},
     };
-    ComPtr<_IConvertible> adapter;
-    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_V2Adapter, nullptr, CLSCTX_INPROC_SERVER, IID__IConvertible, &adapter));
+    const ComPtr<_IConvertible> adapter = NewAdapter();
     for (const auto& f : faults) {
         SCOPED_TRACE(f.name);
         // The upgrade's files of earlier conversions go; a private temporary folder stands in for the user's.
@@ -72,13 +66,8 @@ TEST(FileSystemFaults, ClearErrorsAndNoFolderTakenAway) {
         const fs::path file = f.setUp(dll, scratch);
 
         g_log = HostLog{};
-        ComPtr<TargetRun> run(new TargetRun);
-        IDispatch* given = run.Get();
-        BSTR path = Wide(file.string());
-        EXPECT_EQ(adapter->Convert(path, &given), f.result);
-        SysFreeString(path);
+        EXPECT_EQ(ConvertFresh(adapter.Get(), file), f.result);
         TakeErrorInfo();
-        EXPECT_EQ(run->References(), 1u);
 
         SetEnvironmentVariableA("TMP", temp);
         if (f.leftInDllFolder) {

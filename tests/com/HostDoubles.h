@@ -3,12 +3,16 @@
 // host would (HRESULT plus error information), and count their references.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 #include <msxml2.h>
 #include <wrl/client.h>
 
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -18,6 +22,7 @@
 #include <vector>
 
 #include "HostBridges.h"
+#include "ORVConverter.h"
 #include "StaticFactory.h"
 #include "V3Host.h"
 
@@ -34,8 +39,8 @@ struct SettingRow {
     bool operator==(const SettingRow&) const = default;
 };
 inline void PrintTo(const SettingRow& r, std::ostream* out) { *out << r.key << " " << r.type << " " << r.value; }
-// call: a prefix such as "SetAuthor" or "LoadFromFile 2"; description null: no error information.
-struct Refusal { std::string call; HRESULT result; const wchar_t* description; };
+// description null: no error information.
+struct Refusal { HRESULT result; const wchar_t* description; };
 
 // What reached the host during one conversion.
 struct HostLog {
@@ -43,7 +48,7 @@ struct HostLog {
     std::vector<SettingRow> settings;
     std::vector<std::string> dataSets;  // the contents of the data files loaded, in order
     std::optional<Refusal> refuse;
-    std::size_t refuseAt = 0;  // not 0: the refusal applies to this call only, counted from 1
+    std::size_t refuseAt = 0;  // the call refused, counted from 1
     std::size_t answered = 0;  // calls that reached a host method
     ComPtr<IErrorInfo> raised;  // the error information of the refusal
 };
@@ -140,12 +145,11 @@ public:
     ULONG References() const { return references_; }
 
 protected:
-    // Logs the call; answers the planned refusal when it names this call.
+    // Logs the call; answers the planned refusal when this is the call to refuse.
     HRESULT Call(const std::string& call) {
         g_log.calls.push_back(call);
         ++g_log.answered;
-        if (!g_log.refuse || call.rfind(g_log.refuse->call, 0) != 0) return S_OK;
-        if (g_log.refuseAt != 0 && g_log.refuseAt != g_log.answered) return S_OK;
+        if (!g_log.refuse || g_log.refuseAt != g_log.answered) return S_OK;
         g_log.raised.Reset();
         if (g_log.refuse->description) {
             ComPtr<ICreateErrorInfo> create;
@@ -424,5 +428,41 @@ private:
     }
     std::vector<DWORD> cookies_;
 };
+
+// The failure of a raised error number.
+constexpr HRESULT Raised(unsigned number) { return static_cast<HRESULT>(0x800A0000u | number); }
+
+// A file under the source folder, as Wine's Z: drive shows it.
+inline std::filesystem::path SourcePath(const std::string& tail) {
+    const char* root = std::getenv("ORV_SOURCE_DIR");
+    return std::filesystem::path(std::string("Z:") + (root ? root : "") + "/" + tail).make_preferred();
+}
+
+inline ComPtr<_IConvertible> NewAdapter() {
+    ComPtr<_IConvertible> adapter;
+    EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_V2Adapter, nullptr, CLSCTX_INPROC_SERVER, IID__IConvertible, &adapter));
+    return adapter;
+}
+
+// Convert with the path as its UTF-16 text; the caller's run reference stays its own.
+inline HRESULT ConvertInto(_IConvertible* adapter, const std::filesystem::path& file, IDispatch* run) {
+    BSTR text = SysAllocStringLen(file.c_str(), static_cast<UINT>(file.native().size()));
+    IDispatch* given = run;
+    const HRESULT hr = adapter->Convert(text, &given);
+    SysFreeString(text);
+    EXPECT_EQ(given, run) << "the caller's reference was replaced";
+    return hr;
+}
+
+// Converts into a fresh recording run; every reference the server took must come back.
+inline HRESULT ConvertFresh(_IConvertible* adapter, const std::filesystem::path& file) {
+    ComPtr<TargetRun> run(new TargetRun);
+    const HRESULT hr = ConvertInto(adapter, file, run.Get());
+    EXPECT_EQ(run->References(), 1u) << "references to the run left behind";
+    run.Reset();
+    g_created = Created{};
+    EXPECT_EQ(g_liveObjects, 0) << "host objects still referenced";
+    return hr;
+}
 
 }  // namespace orvtest

@@ -9,13 +9,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 
 #include "../hostile/HostileCorpus.h"
 #include "HostDoubles.h"
-#include "ORVConverter.h"
 
 namespace orvtest {
 namespace {
@@ -41,41 +39,16 @@ std::size_t Find(const std::vector<std::string>& calls, const std::string& prefi
     return static_cast<std::size_t>(at - calls.begin()) + 1;
 }
 
-class HostFaults : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(
-            CoCreateInstance(CLSID_V2Adapter, nullptr, CLSCTX_INPROC_SERVER, IID__IConvertible, &adapter_));
-    }
-
-    // Converts with a fresh host run; checks that every reference came back.
-    HRESULT Convert(const fs::path& file) {
-        ComPtr<TargetRun> run(new TargetRun);
-        IDispatch* given = run.Get();
-        BSTR path = Wide(file.string());
-        const HRESULT hr = adapter_->Convert(path, &given);
-        SysFreeString(path);
-        EXPECT_EQ(run->References(), 1u) << "references to the run left behind";
-        run.Reset();
-        g_created = Created{};
-        EXPECT_EQ(g_liveObjects, 0) << "host objects still referenced";
-        return hr;
-    }
-
-    ComPtr<_IConvertible> adapter_;
-};
-
-TEST_F(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
-    const char* root = std::getenv("ORV_SOURCE_DIR");
-    const fs::path examples = fs::path(std::string("Z:") + (root ? root : "") + "/examples").make_preferred();
+TEST(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
+    const ComPtr<_IConvertible> adapter = NewAdapter();
     std::size_t seen = 0;
-    for (const auto& entry : fs::directory_iterator(examples)) {
+    for (const auto& entry : fs::directory_iterator(SourcePath("examples"))) {
         if (entry.path().extension() != ".kvr") continue;
         SCOPED_TRACE(entry.path().filename().string());
         ++seen;
         const std::string before = orv::hostile::ReadBytes(entry.path());
         g_log = HostLog{};
-        ASSERT_HRESULT_SUCCEEDED(Convert(entry.path()));
+        ASSERT_HRESULT_SUCCEEDED(ConvertFresh(adapter.Get(), entry.path()));
         std::vector<std::string> calls;  // the calls a refusal can hit
         std::copy_if(g_log.calls.begin(), g_log.calls.end(), std::back_inserter(calls),
                      [](const std::string& c) { return c != "QueryInterface"; });
@@ -90,9 +63,9 @@ TEST_F(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
             g_log = HostLog{};
             const HRESULT refusal = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x200 + k);
             // Every other refusal comes without error information: none may be made up for it.
-            g_log.refuse = Refusal{"", refusal, k % 2 ? L"Refused by the host" : nullptr};
+            g_log.refuse = Refusal{refusal, k % 2 ? L"Refused by the host" : nullptr};
             g_log.refuseAt = k;
-            const HRESULT hr = Convert(entry.path());
+            const HRESULT hr = ConvertFresh(adapter.Get(), entry.path());
             const RaisedError error = TakeErrorInfo();
             if (k > loaded && k < model) {
                 EXPECT_EQ(hr, S_OK) << std::hex << hr;

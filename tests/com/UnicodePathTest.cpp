@@ -6,26 +6,20 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "HostDoubles.h"
-#include "ORVConverter.h"
 
 namespace orvtest {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x800A0000u | 5004);
 const wchar_t* const kGreekCjkFolder = L"\u03a6\u03ac\u03ba\u03b5\u03bb\u03bf\u03c2 \u8cc7\u6599";  // 7 + 2 letters
 
 // Run files whose functions the host's catalogue knows.
-fs::path Sample(const char* name) {
-    const char* root = std::getenv("ORV_SOURCE_DIR");
-    return fs::path(std::string("Z:") + (root ? root : "")) / "tests" / "com" / "data" / name;
-}
+fs::path Sample(const char* name) { return SourcePath(std::string("tests/com/data/") + name); }
 
 // A fresh folder under the temporary folder, with a name of the given letters.
 class NamedFolder {
@@ -43,14 +37,6 @@ public:
 private:
     fs::path path_;
 };
-
-HRESULT Convert(_IConvertible* adapter, const fs::path& file, IDispatch* run) {
-    BSTR text = SysAllocStringLen(file.c_str(), static_cast<UINT>(file.native().size()));
-    IDispatch* given = run;
-    const HRESULT hr = adapter->Convert(text, &given);
-    SysFreeString(text);
-    return hr;
-}
 
 std::string Setting(const std::string& key) {
     const auto hit = std::find_if(g_log.settings.begin(), g_log.settings.end(),
@@ -70,20 +56,16 @@ TEST(UnicodePaths, RunFilesNamedOutsideTheCodePageConvert) {
         {"sample.kvr", L"\u03a0\u03b5\u03af\u03c1\u03b1\u03bc\u03b1 \u03cd.kvr", S_OK, "SampleRun"},
         {"sample-v1.kvr", L"\u5b9f\u9a13 \u30c7\u30fc\u30bf.kvr", S_OK, "SmallRun"},
         {"sample.kvr", L"P\u00e9x \u00f8.kvr", S_OK, "SampleRun"},
-        {nullptr, L"\u03bb\u03b5\u03af\u03c0\u03b5\u03b9 \u6b20.kvr", kFileNotFound, nullptr},
+        {nullptr, L"\u03bb\u03b5\u03af\u03c0\u03b5\u03b9 \u6b20.kvr", Raised(5004), nullptr},
     };
     const NamedFolder folder(kGreekCjkFolder);
-    CLSID clsid{};
-    ASSERT_HRESULT_SUCCEEDED(CLSIDFromProgID(L"ORVConverter.V2Adapter", &clsid));
+    const ComPtr<_IConvertible> adapter = NewAdapter();
     for (const NamedRun& c : cases) {
         SCOPED_TRACE(c.example ? c.example : "missing");
         g_log = HostLog{};
         const fs::path file = folder.path() / c.name;
         if (c.example) fs::copy_file(Sample(c.example), file);
-        ComPtr<_IConvertible> adapter;
-        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IConvertible, &adapter));
-        ComPtr<TargetRun> run{new TargetRun};
-        EXPECT_EQ(Convert(adapter.Get(), file, run.Get()), c.result);
+        EXPECT_EQ(ConvertFresh(adapter.Get(), file), c.result);
         if (c.key) {
             EXPECT_NE(std::find(g_log.calls.begin(), g_log.calls.end(), std::string("SetKey ") + c.key),
                       g_log.calls.end());
@@ -115,8 +97,7 @@ TEST(UnicodePaths, ServerInAFolderNamedOutsideTheCodePageUpgradesThere) {
         ComPtr<_IConvertible> adapter;
         ASSERT_HRESULT_SUCCEEDED(factory->CreateInstance(nullptr, IID__IConvertible, &adapter));
         g_log = HostLog{};
-        ComPtr<TargetRun> run{new TargetRun};
-        EXPECT_HRESULT_SUCCEEDED(Convert(adapter.Get(), file, run.Get()));
+        EXPECT_HRESULT_SUCCEEDED(ConvertFresh(adapter.Get(), file));
     }
     EXPECT_TRUE(fs::exists(folder.path() / L"_kvr_temp_tmp_28214855245.kvr"));
     EXPECT_FALSE(fs::exists(folder.path() / L"traintemp.tmp") || fs::exists(folder.path() / L"valtemp.tmp"));
