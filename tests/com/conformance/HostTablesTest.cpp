@@ -392,16 +392,13 @@ HRESULT HostObject::Serve(const Row& row, const std::vector<Value>& in, std::uin
 
 HostObject& Self(void* face) { return *static_cast<Face*>(face)->self; }
 using W = std::uintptr_t;
-template <int S> HRESULT STDMETHODCALLTYPE Call0(void* f) { return Self(f).Call(S, {}); }
-template <int S> HRESULT STDMETHODCALLTYPE Call1(void* f, W a) { return Self(f).Call(S, {a}); }
-template <int S> HRESULT STDMETHODCALLTYPE Call2(void* f, W a, W b) { return Self(f).Call(S, {a, b}); }
-template <int S> HRESULT STDMETHODCALLTYPE Call3(void* f, W a, W b, W c) { return Self(f).Call(S, {a, b, c}); }
-template <int S> HRESULT STDMETHODCALLTYPE Call4(void* f, W a, W b, W c, W d) { return Self(f).Call(S, {a, b, c, d}); }
+template <int S, class... A> HRESULT STDMETHODCALLTYPE CallAt(void* f, A... a) { return Self(f).Call(S, {a...}); }
 
 template <int S>
 std::array<Slot, 5> CallsAt() {
-    return {reinterpret_cast<Slot>(&Call0<S>), reinterpret_cast<Slot>(&Call1<S>), reinterpret_cast<Slot>(&Call2<S>),
-            reinterpret_cast<Slot>(&Call3<S>), reinterpret_cast<Slot>(&Call4<S>)};
+    return {reinterpret_cast<Slot>(&CallAt<S>), reinterpret_cast<Slot>(&CallAt<S, W>),
+            reinterpret_cast<Slot>(&CallAt<S, W, W>), reinterpret_cast<Slot>(&CallAt<S, W, W, W>),
+            reinterpret_cast<Slot>(&CallAt<S, W, W, W, W>)};
 }
 // For each slot, its call by argument count.
 template <std::size_t... S>
