@@ -139,7 +139,12 @@ bool TextToBool(std::string_view text, std::string_view decimalSeparator) {
 std::string DoubleToText(double value, std::string_view decimalSeparator) {
     if (value == 0.0) return "0";  // also for -0, which the platform prints as 0
     char buf[64];
-    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    // Fifteen digits round the largest magnitudes up past the range of a
+    // Double, so that the text would not read back: write those in full.
+    constexpr double kLargestSafeAtFifteenDigits = 1.79769313486231e308;
+    auto [ptr, ec] = std::fabs(value) > kLargestSafeAtFifteenDigits
+                         ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general)
+                         : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
     std::string s(buf, ec == std::errc() ? ptr : buf);
     std::string out;
     out.reserve(s.size() + 2);

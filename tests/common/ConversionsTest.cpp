@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <new>
 #include <stdexcept>
 
@@ -59,6 +61,13 @@ TEST(Conversions, WritesTheGeneralFormWithTheGivenSeparator) {
         {"1E+20", ".", 1e20},    {"1E-05", ".", 1e-5},    {"2500", ".", 2500.0},   {"1.23456789012346E+17", ".", 123456789012345678.0},
     };
     for (const auto& c : cases) EXPECT_EQ(DoubleToText(c.expected, c.sep), c.text);
+}
+
+TEST(Conversions, TheLargestMagnitudesAreWrittenSoThatTheyReadBack) {
+    const double max = std::numeric_limits<double>::max();
+    for (const double v : {max, -max, std::nextafter(max, 0.0), 1.797693134862315e308})
+        EXPECT_EQ(TextToDouble(DoubleToText(v, ","), ","), v) << DoubleToText(v, ",");
+    EXPECT_EQ(DoubleToText(1.79769313486231e308, "."), "1.79769313486231E+308");
 }
 
 TEST(Conversions, ReplaceAllIsOnePassLeftToRight) {
