@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& path = file.Write(data, size);
     orv::clsFileParser parser;
     orv::clsRun run;
-    orv::String upgraded;
+    orv::FilePath upgraded;
     if (orv::fuzz::RaisesComError([&] { upgraded = parser.ConvertOldRun(path, run); })) return 0;
     ORV_FUZZ_CHECK(run.GravadoEmVersaoAnterior());
     // The upgraded file stays ours until the first parser lets its folder go.
