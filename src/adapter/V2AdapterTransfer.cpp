@@ -155,20 +155,23 @@ void V2Adapter::TransferDataSets(const clsRun& run, host::ITargetRun& target) {
     target.PrepareDataSet(1);
     std::int32_t sep = V3Helpers::V3SeparatorCode(run.Separador());
 
+    // The text with the names line lives only until it is written: the host
+    // loads the data set with that memory given back.
+    const auto withNames = [](const std::string& header, const std::string& values) {
+        std::string text;
+        text.reserve(header.size() + 2 + values.size());
+        text.append(header).append("\r\n").append(values);
+        return text;
+    };
     std::string file;
     const bool names = !run.FieldNames().empty();
     if (names) {
         const std::string sepText = target.GetDataSet(1)->SeparatorText(sep);
-        const std::string header = ReplaceAll(run.FieldNames(), " ", sepText);
-        std::string text;
-        text.reserve(header.size() + 2 + run.TrainValues().size());
-        text.append(header).append("\r\n").append(run.TrainValues());
-        file = writer->WriteTempFile(text);
-        target.GetDataSet(1)->LoadFromFile(file, sep, true, 1);
+        file = writer->WriteTempFile(withNames(ReplaceAll(run.FieldNames(), " ", sepText), run.TrainValues()));
     } else {
         file = writer->WriteTempFile(run.TrainValues());
-        target.GetDataSet(1)->LoadFromFile(file, sep, false, 1);
     }
+    target.GetDataSet(1)->LoadFromFile(file, sep, names, 1);
 
     // From here on a failing step is skipped and the next one runs: the test
     // set is optional to the host.
@@ -180,10 +183,7 @@ void V2Adapter::TransferDataSets(const clsRun& run, host::ITargetRun& target) {
     IgnoringErrors([&] { target.PrepareDataSet(2); });
     IgnoringErrors([&] {
         if (names) {
-            std::string text;
-            text.reserve(run.FieldNames().size() + 2 + run.ValidationValues().size());
-            text.append(run.FieldNames()).append("\r\n").append(run.ValidationValues());
-            file = writer->WriteTempFile(text);
+            file = writer->WriteTempFile(withNames(run.FieldNames(), run.ValidationValues()));
         } else {
             file = writer->WriteTempFile(run.ValidationValues());
         }

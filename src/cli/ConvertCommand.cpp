@@ -17,20 +17,20 @@
 namespace orv::cli {
 namespace {
 
-refhost::Json ConvertToJson(const std::string& file, const refhost::ToUtf8& toUtf8) {
+// Converts the file into a reference host and writes the run as JSON to
+// standard output ("" or "-") or to the file out.
+void ConvertToJson(const std::string& file, const refhost::ToUtf8& toUtf8, const std::string& out) {
     refhost::ReferenceHost host;
     auto run = host.CreateRun();
     V2Adapter(host).Convert(PathArgument(file), run);
-    return refhost::RunJson(*run, toUtf8);
-}
-
-void WriteJson(const refhost::Json& json, const std::string& out) {
     if (out.empty() || out == "-") {
-        std::cout << json.dump(2) << '\n';
+        refhost::WriteRunJson(std::cout, *run, toUtf8);
+        std::cout << '\n';
         return;
     }
     std::ofstream stream(PathArgument(out).Native(), std::ios::binary | std::ios::trunc);
-    stream << json.dump(2) << '\n';
+    refhost::WriteRunJson(stream, *run, toUtf8);
+    stream << '\n';
     stream.close();
     if (!stream) throw ComError(75, "", "Path/File access error: " + out);
 }
@@ -56,7 +56,7 @@ void AddConvertCommand(CLI::App& app) {
         const refhost::ToUtf8 toUtf8(opts->encoding);
         if (opts->outDir.empty()) {
             const std::string& file = opts->files.front();
-            ReportingErrorsFor(file, [&] { WriteJson(ConvertToJson(file, toUtf8), opts->out); });
+            ReportingErrorsFor(file, [&] { ConvertToJson(file, toUtf8, opts->out); });
             return;
         }
         std::error_code ec;
@@ -71,7 +71,7 @@ void AddConvertCommand(CLI::App& app) {
                 Guarded([&] {
                     // string() is UTF-8 on Windows, as the arguments are.
                     const auto target = outDir / PathArgument(file).Native().filename().replace_extension(".json");
-                    WriteJson(ConvertToJson(file, toUtf8), target.string());
+                    ConvertToJson(file, toUtf8, target.string());
                 });
             } catch (const ComError& e) {
                 progress.Clear();

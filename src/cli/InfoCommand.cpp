@@ -5,7 +5,7 @@
 #include <array>
 #include <iostream>
 #include <map>
-#include <sstream>
+#include <string_view>
 
 #include "cli/Commands.h"
 #include "cli/ConvertedRun.h"
@@ -20,11 +20,15 @@
 
 namespace orv::cli {
 
-std::size_t CountRecords(const std::string& values) {
+// Lines (split at LF) with anything but blanks and CR on them.
+std::size_t CountRecords(std::string_view values) {
     std::size_t n = 0;
-    std::istringstream in(values);
-    for (std::string line; std::getline(in, line);)
-        if (line.find_first_not_of(" \t\r") != std::string::npos) ++n;
+    for (std::size_t start = 0; start < values.size();) {
+        std::size_t end = values.find('\n', start);
+        if (end == std::string_view::npos) end = values.size();
+        if (values.substr(start, end - start).find_first_not_of(" \t\r") != std::string_view::npos) ++n;
+        start = end + 1;
+    }
     return n;
 }
 

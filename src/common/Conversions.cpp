@@ -1,8 +1,10 @@
 #include "common/Conversions.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -88,9 +90,158 @@ bool MagnitudeIsLarge(std::string_view canonical) {
     return seenNonZero && order + exponent > 0;
 }
 
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kMaxExactPower = 22;
+constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
+
+// One multiplication or division of exact operands is rounded once, as
+// std::from_chars rounds; only where arithmetic has no excess precision
+// (32-bit x87 code has it, and would round twice).
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
+constexpr bool kExactArithmetic = true;
+#else
+constexpr bool kExactArithmetic = false;
+#endif
+
+// The decimal grammar of ToCanonical, checked where the text lies. Short
+// numbers (at most 2^53 in their digits, at most 22 decimal places or powers)
+// are read on the way; the rest goes through ToCanonical and std::from_chars.
+struct ScannedNumber {
+    bool valid = false;
+    bool exact = false;  // value holds the number
+    double value = 0;
+};
+
+ScannedNumber ScanNumber(std::string_view text, std::string_view sep) {
+    ScannedNumber out;
+    std::size_t i = 0, n = text.size();
+    while (i < n && IsBlank(text[i])) ++i;
+    while (n > i && IsBlank(text[n - 1])) --n;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::uint64_t mantissa = 0;
+    int significant = 0, fraction = 0;
+    bool digits = false, point = false;
+    while (i < n) {
+        const char c = text[i];
+        if (IsDigit(c)) {
+            digits = true;
+            if (point) ++fraction;
+            if (significant > 0 || c != '0') {
+                if (++significant <= 19) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            }
+            ++i;
+        } else if (!point && !sep.empty() &&
+                   (sep.size() == 1 ? c == sep[0] : text.compare(i, sep.size(), sep) == 0)) {
+            point = true;
+            i += sep.size();
+        } else {
+            break;
+        }
+    }
+    if (!digits) return out;
+    std::int64_t exponent = 0;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < n && (text[i] == '+' || text[i] == '-')) negativeExponent = text[i++] == '-';
+        const std::size_t first = i;
+        for (; i < n && IsDigit(text[i]); ++i) exponent = std::min<std::int64_t>(exponent * 10 + (text[i] - '0'), 1'000'000);
+        if (i == first) return out;
+        if (negativeExponent) exponent = -exponent;
+    }
+    if (i != n) return out;
+    out.valid = true;
+    const std::int64_t power = exponent - fraction;
+    if (!kExactArithmetic || significant > 19 || mantissa > kMaxExactMantissa || power < -kMaxExactPower ||
+        power > kMaxExactPower)
+        return out;
+    const double m = static_cast<double>(mantissa);
+    const double v = power < 0 ? m / kExactPowersOfTen[-power] : m * kExactPowersOfTen[power];
+    out.exact = true;
+    out.value = negative ? -v : v;
+    return out;
+}
+
+// The common shape of a data value, an optional "-", digits and at most one
+// "." or "," separator, read in one tight pass: true with the value when the
+// text has that shape and its digits fit the exact case of ScanNumber.
+bool QuickNumber(std::string_view text, char sep, double& value) {
+    if (!kExactArithmetic || (sep != '.' && sep != ',')) return false;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    if (negative) ++p;
+    const char* const first = p;
+    std::uint64_t mantissa = 0;
+    for (; p != end && IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    const std::ptrdiff_t whole = p - first;
+    std::ptrdiff_t fraction = 0;
+    if (p != end && *p == sep) {
+        const char* const point = ++p;
+        for (; p != end && IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+        fraction = p - point;
+    }
+    const std::ptrdiff_t digits = whole + fraction;
+    if (p != end || digits == 0 || digits > 19 || mantissa > kMaxExactMantissa || fraction > kMaxExactPower)
+        return false;
+    const double v = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
+    value = negative ? -v : v;
+    return true;
+}
+
+// Writes |value| in fixed notation when a decimal of at most 15 significant
+// digits, not below 1e-4, reads back as value. Any such decimal is the value
+// rounded to 15 digits (a normal double is nearer to it than half a unit of
+// the 15th digit), so it is also the shortest text that reads back. Most data
+// values, written with a few decimals, take this way; it answers nullptr for
+// the others.
+char* FixedFifteenDigits(char* out, double value) {
+    if (!kExactArithmetic) return nullptr;
+    const double a = std::fabs(value);
+    if (!(a >= 1e-4 && a < 1e15)) return nullptr;
+    for (int k = 0; k <= kMaxExactPower; ++k) {
+        const double scaled = a * kExactPowersOfTen[k];
+        if (scaled >= 1e15) return nullptr;
+        auto digits = static_cast<std::uint64_t>(scaled);
+        if (static_cast<double>(digits) != scaled || scaled / kExactPowersOfTen[k] != a) continue;
+        int places = k;
+        while (places > 0 && digits % 10 == 0) {
+            digits /= 10;
+            --places;
+        }
+        char text[24];
+        char* end = std::to_chars(text, text + sizeof text, digits).ptr;
+        // Leading zeros of a value below 1, so that there is a digit before the point.
+        int length = static_cast<int>(end - text);
+        if (value < 0) *out++ = '-';
+        if (length <= places) {
+            *out++ = '0';
+            *out++ = '.';
+            for (int z = length; z < places; ++z) *out++ = '0';
+            return std::copy(text, end, out);
+        }
+        out = std::copy(text, end - places, out);
+        if (places > 0) {
+            *out++ = '.';
+            out = std::copy(end - places, end, out);
+        }
+        return out;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 double TextToDouble(std::string_view text, std::string_view decimalSeparator) {
+    double quick = 0;
+    if (decimalSeparator.size() == 1 && QuickNumber(text, decimalSeparator[0], quick)) return quick;
+    const ScannedNumber scanned = ScanNumber(text, decimalSeparator);
+    if (!scanned.valid) throw ComError::TypeMismatch();
+    if (scanned.exact) return scanned.value;
     auto canonical = ToCanonical(text, decimalSeparator);
     if (!canonical) throw ComError::TypeMismatch();
     double value = 0;
@@ -107,7 +258,7 @@ double TextToDouble(std::string_view text, std::string_view decimalSeparator) {
 }
 
 bool IsNumericText(std::string_view text, std::string_view decimalSeparator) {
-    return ToCanonical(text, decimalSeparator).has_value();
+    return ScanNumber(text, decimalSeparator).valid;
 }
 
 std::int32_t DoubleToLong(double value) {
@@ -137,23 +288,44 @@ bool TextToBool(std::string_view text, std::string_view decimalSeparator) {
 }
 
 std::string DoubleToText(double value, std::string_view decimalSeparator) {
-    if (value == 0.0) return "0";  // also for -0, which the platform prints as 0
-    char buf[64];
-    // Fifteen digits round the largest magnitudes up past the range of a
-    // Double, so that the text would not read back: write those in full.
-    constexpr double kLargestSafeAtFifteenDigits = 1.79769313486231e308;
-    auto [ptr, ec] = std::fabs(value) > kLargestSafeAtFifteenDigits
-                         ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general)
-                         : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
-    std::string s(buf, ec == std::errc() ? ptr : buf);
     std::string out;
-    out.reserve(s.size() + 2);
-    for (char c : s) {
-        if (c == '.') out += decimalSeparator;
-        else if (c == 'e') out += 'E';
-        else out += c;
-    }
+    AppendDoubleText(out, value, decimalSeparator);
     return out;
+}
+
+void AppendDoubleText(std::string& out, double value, std::string_view decimalSeparator) {
+    if (value == 0.0) {  // also for -0, which the platform prints as 0
+        out += '0';
+        return;
+    }
+    char buf[64];
+    char* end = FixedFifteenDigits(buf, value);
+    if (end == nullptr) {
+        // Fifteen digits round the largest magnitudes up past the range of a
+        // Double, so that the text would not read back: write those in full.
+        constexpr double kLargestSafeAtFifteenDigits = 1.79769313486231e308;
+        auto [ptr, ec] = std::fabs(value) > kLargestSafeAtFifteenDigits
+                             ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general)
+                             : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+        end = ec == std::errc() ? ptr : buf;
+    }
+    const std::size_t at = out.size();
+    out.append(buf, end);
+    // The point and the exponent's letter, as the platform writes them.
+    bool plain = decimalSeparator.size() == 1;
+    for (std::size_t i = at; i < out.size(); ++i) {
+        if (out[i] == 'e') out[i] = 'E';
+        else if (out[i] == '.' && plain) out[i] = decimalSeparator[0];
+        else if (out[i] == '.') plain = false;
+    }
+    if (!plain) out.replace(at, std::string::npos, ReplaceAll(std::string_view(out).substr(at), ".", decimalSeparator));
+}
+
+char* ShortestDoubleChars(char* first, char* last, double value) {
+    if (last - first >= 32) {
+        if (char* end = FixedFifteenDigits(first, value)) return end;
+    }
+    return std::to_chars(first, last, value).ptr;
 }
 
 std::string LongToText(std::int64_t value) { return std::to_string(value); }
@@ -175,8 +347,37 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
 }
 
 void ReplaceAllInPlace(std::string& text, char what, std::string_view with) {
-    if (with.size() == 1) std::replace(text.begin(), text.end(), what, with[0]);
-    else text = ReplaceAll(text, std::string_view(&what, 1), with);
+    if (with.size() != 1) {
+        text = ReplaceAll(text, std::string_view(&what, 1), with);
+        return;
+    }
+    // A select rather than a conditional store, so that the loop vectorises
+    // over a data text of many megabytes.
+    const char to = with[0];
+    for (char& c : text) c = c == what ? to : c;
+}
+
+void ReplaceAllShrinking(std::string& text, std::string_view what, std::string_view with) {
+    if (what.empty() || with.size() > what.size()) {
+        text = ReplaceAll(text, what, with);
+        return;
+    }
+    std::size_t hit = text.find(what);
+    if (hit == std::string::npos) return;
+    // What lies at and after `read` is still the original text: the written
+    // part never overtakes it.
+    char* data = text.data();
+    std::size_t read = 0, write = 0;
+    while (hit != std::string::npos) {
+        std::memmove(data + write, data + read, hit - read);
+        write += hit - read;
+        std::memcpy(data + write, with.data(), with.size());
+        write += with.size();
+        read = hit + what.size();
+        hit = text.find(what, read);
+    }
+    std::memmove(data + write, data + read, text.size() - read);
+    text.resize(write + text.size() - read);
 }
 
 std::string_view TrimSpaces(std::string_view text) {

@@ -32,6 +32,13 @@ bool TextToBool(std::string_view text, std::string_view decimalSeparator);
 // the given decimal separator ("1.5" or "1,5"); exponent form for very large
 // and very small magnitudes ("1E+20", "1E-05").
 std::string DoubleToText(double value, std::string_view decimalSeparator);
+// DoubleToText appended to out, without a text of its own per value.
+void AppendDoubleText(std::string& out, double value, std::string_view decimalSeparator);
+
+// A shortest text that reads back as value, with "." and "e" (fixed notation
+// for values of at most 15 digits, else std::to_chars' choice); at most 32
+// characters. Answers the end of the text.
+char* ShortestDoubleChars(char* first, char* last, double value);
 
 // Decimal text of a Long, with a minus sign for negative values.
 std::string LongToText(std::int64_t value);
@@ -42,6 +49,10 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
 // ReplaceAll of one character, rewriting text in place when the replacement
 // is one character too (no second copy of a large data text).
 void ReplaceAllInPlace(std::string& text, char what, std::string_view with);
+
+// ReplaceAll in place for a replacement no longer than what it replaces:
+// one pass that moves the text up, no second copy.
+void ReplaceAllShrinking(std::string& text, std::string_view what, std::string_view with);
 
 // Removes leading and trailing spaces (only spaces, as the platform's Trim does).
 std::string_view TrimSpaces(std::string_view text);

@@ -1,9 +1,16 @@
 #include "host/HostJson.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+#include "common/Conversions.h"
+
 namespace orv::refhost {
 namespace {
 
-Json DataSetJson(const DataSet& data, std::int32_t which, const ToUtf8& toUtf8) {
+Json DataSetJson(const DataSet& data, std::int32_t which, const ToUtf8& toUtf8, bool withRecords) {
     Json j;
     j["which"] = which;
     j["loaded"] = data.Loaded();
@@ -11,10 +18,103 @@ Json DataSetJson(const DataSet& data, std::int32_t which, const ToUtf8& toUtf8) 
     Json names = Json::array();
     for (const auto& n : data.FieldNames()) names.push_back(toUtf8(n));
     j["fieldNames"] = std::move(names);
+    if (!withRecords) return j;
     Json records = Json::array();
     for (std::size_t r = 0; r < data.RecordCount(); ++r) records.push_back(data.Record(r));
     j["records"] = std::move(records);
     return j;
+}
+
+// Text going out through a buffer of about a megabyte, written in place.
+class JsonStream {
+public:
+    explicit JsonStream(std::ostream& out) : out_(out), buffer_(kSize, '\0') {}
+    JsonStream(const JsonStream&) = delete;
+    JsonStream& operator=(const JsonStream&) = delete;
+
+    // Room for n more characters; Commit tells where the writing ended.
+    char* Reserve(std::size_t n) {
+        if (used_ + n > buffer_.size()) {
+            Flush();
+            if (n > buffer_.size()) buffer_.resize(n);
+        }
+        return buffer_.data() + used_;
+    }
+    void Commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
+
+    JsonStream& operator<<(std::string_view text) {
+        char* at = Reserve(text.size());
+        std::memcpy(at, text.data(), text.size());
+        Commit(at + text.size());
+        return *this;
+    }
+    // A small value as dump(2) lays it out at the given depth.
+    void Value(const Json& value, std::size_t depth) {
+        std::string text = value.dump(2);
+        std::string newline(2 * depth + 1, ' ');
+        newline[0] = '\n';
+        if (text.find('\n') != std::string::npos) text = ReplaceAll(text, "\n", newline);
+        *this << text;
+    }
+    void Flush() {
+        out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+        used_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kSize = 1 << 20;
+    std::ostream& out_;
+    std::string buffer_;
+    std::size_t used_ = 0;
+};
+
+// The shortest text that reads back as the number; a whole number keeps its
+// ".0", as Json writes numbers of floating-point type. At most 40 characters.
+char* WriteNumber(char* at, double v) {
+    if (!std::isfinite(v)) return std::copy_n("null", 4, at);
+    char* end = ShortestDoubleChars(at, at + 40, v);
+    if (std::find_if(at, end, [](char c) { return c == '.' || c == 'e'; }) == end) end = std::copy_n(".0", 2, end);
+    return end;
+}
+
+void WriteRecords(JsonStream& out, const DataSet& data, std::size_t depth) {
+    if (data.RecordCount() == 0) {
+        out << "[]";
+        return;
+    }
+    std::string rowStart = ",\n" + std::string(2 * (depth + 1), ' ');
+    out << "[";
+    for (std::size_t r = 0; r < data.RecordCount(); ++r) {
+        const auto fields = data.Fields(r);
+        char* at = out.Reserve(rowStart.size() + 4 + fields.size() * 42);
+        const std::string_view start = r == 0 ? std::string_view(rowStart).substr(1) : std::string_view(rowStart);
+        at = std::copy(start.begin(), start.end(), at);
+        *at++ = '[';
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            *at++ = f == 0 ? ' ' : ',';
+            if (f > 0) *at++ = ' ';
+            at = WriteNumber(at, fields[f]);
+        }
+        if (!fields.empty()) *at++ = ' ';
+        *at++ = ']';
+        out.Commit(at);
+    }
+    out << "\n" << std::string(2 * depth, ' ') << "]";
+}
+
+// The members of an object at the given depth, its opening brace already
+// written; `member` writes the ones it takes and answers false for the rest.
+template <class F>
+void WriteMembers(JsonStream& out, const Json& object, std::size_t depth, F&& member) {
+    const std::string indent(2 * (depth + 1), ' ');
+    bool first = true;
+    for (const auto& [key, value] : object.items()) {
+        out << (first ? "\n" : ",\n") << indent;
+        out.Value(key, depth + 1);
+        out << ": ";
+        if (!member(key, value)) out.Value(value, depth + 1);
+        first = false;
+    }
 }
 
 }  // namespace
@@ -55,7 +155,7 @@ Json EntryJson(const host::FunctionEntry& e, const ToUtf8& toUtf8) {
                 {"spare", toUtf8(e.spare)}};
 }
 
-Json RunJson(const Run& run, const ToUtf8& toUtf8) {
+Json RunJson(const Run& run, const ToUtf8& toUtf8, bool withRecords) {
     Json j;
     j["key"] = toUtf8(run.Key());
     j["author"] = toUtf8(run.Author());
@@ -71,7 +171,7 @@ Json RunJson(const Run& run, const ToUtf8& toUtf8) {
         settings[toUtf8(s.key)] = std::move(v);
     }
     j["settings"] = std::move(settings);
-    j["dataSets"] = Json::array({DataSetJson(run.Data(1), 1, toUtf8), DataSetJson(run.Data(2), 2, toUtf8)});
+    j["dataSets"] = Json::array({DataSetJson(run.Data(1), 1, toUtf8, withRecords), DataSetJson(run.Data(2), 2, toUtf8, withRecords)});
     Json models = Json::array();
     for (const auto& m : run.Models().Models()) {
         const auto& s = m->Stats();
@@ -90,6 +190,26 @@ Json RunJson(const Run& run, const ToUtf8& toUtf8) {
     j["models"] = std::move(models);
     j["selectedModel"] = run.Models().Selected();
     return j;
+}
+
+void WriteRunJson(std::ostream& out, const Run& run, const ToUtf8& toUtf8) {
+    JsonStream json(out);
+    json << "{";
+    WriteMembers(json, RunJson(run, toUtf8, false), 0, [&](const std::string& key, const Json& sets) {
+        if (key != "dataSets") return false;
+        json << "[";
+        for (std::size_t i = 0; i < sets.size(); ++i) {
+            json << (i == 0 ? "\n    {" : ",\n    {");
+            WriteMembers(json, sets[i], 2, [](const std::string&, const Json&) { return false; });
+            json << ",\n      \"records\": ";
+            WriteRecords(json, run.Data(static_cast<std::int32_t>(i + 1)), 3);
+            json << "\n    }";
+        }
+        json << "\n  ]";
+        return true;
+    });
+    json << "\n}";
+    json.Flush();
 }
 
 }  // namespace orv::refhost

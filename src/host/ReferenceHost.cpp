@@ -2,6 +2,8 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -22,27 +24,55 @@ ComError HostError(std::int32_t number, const std::string& description) {
 
 ComError InvalidArgument(const std::string& what) { return HostError(5, "Invalid procedure call or argument: " + what); }
 
-// Paths cross the host interfaces as ANSI text, as every text does.
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(FilePath(path).Native(), std::ios::binary);
-    if (!in) throw HostError(53, "File not found: " + path);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return std::move(out).str();
-}
-
 bool IsBlankLine(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
 
-// Calls f(line, number) for every line of text; CR LF, LF and lone CR end lines.
+// Plain loops: fields and lines are a few characters long, shorter than a
+// library search takes to start.
+std::size_t LineEnd(std::string_view text, std::size_t start) {
+    for (std::size_t i = start; i < text.size(); ++i)
+        if (text[i] == '\r' || text[i] == '\n') return i;
+    return std::string_view::npos;
+}
+
+std::size_t FindChar(std::string_view text, char c, std::size_t start) {
+    for (std::size_t i = start; i < text.size(); ++i)
+        if (text[i] == c) return i;
+    return std::string_view::npos;
+}
+
+// Calls f(line, number) for every line of the file, read a piece at a time;
+// CR LF, LF and lone CR end lines. Paths cross the host interfaces as ANSI
+// text, as every text does.
 template <class F>
-void ForEachLine(std::string_view text, F&& f) {
-    std::size_t start = 0, number = 1;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = text.size();
-        f(text.substr(start, end - start), number++);
-        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
-        start = end + 1;
+void ForEachFileLine(const std::string& path, F&& f) {
+    std::ifstream in(FilePath(path).Native(), std::ios::binary);
+    if (!in) throw HostError(53, "File not found: " + path);
+    constexpr std::size_t kChunk = 1 << 20;
+    std::string buffer;
+    std::size_t kept = 0, number = 1;  // kept: bytes of an unfinished line at the front
+    for (bool atEnd = false; !atEnd;) {
+        // A line longer than a piece doubles the buffer, so that it is read
+        // and searched in linear time.
+        const std::size_t want = std::max(kChunk, kept);
+        buffer.resize(kept + want);
+        in.read(buffer.data() + kept, static_cast<std::streamsize>(want));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        atEnd = got < want;
+        if (atEnd && in.bad()) throw HostError(57, "Cannot read " + path);
+        const std::string_view text(buffer.data(), kept + got);
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = LineEnd(text, start);
+            // A CR last in the piece may be the first half of a CR LF.
+            if (!atEnd && (end == std::string_view::npos || end + 1 == text.size())) break;
+            if (end == std::string_view::npos) end = text.size();
+            f(text.substr(start, end - start), number++);
+            if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+            start = end + 1;
+        }
+        start = std::min(start, text.size());
+        if (start > 0) std::memmove(buffer.data(), buffer.data() + start, text.size() - start);
+        kept = text.size() - start;
     }
 }
 
@@ -54,7 +84,7 @@ void ForEachField(std::string_view line, std::string_view sep, F&& f) {
         while (i < line.size()) {
             while (i < line.size() && line[i] == ' ') ++i;
             if (i == line.size()) break;
-            const std::size_t end = std::min(line.find(' ', i), line.size());
+            const std::size_t end = std::min(FindChar(line, ' ', i), line.size());
             f(line.substr(i, end - i));
             i = end;
         }
@@ -62,7 +92,7 @@ void ForEachField(std::string_view line, std::string_view sep, F&& f) {
     }
     std::size_t start = 0;
     for (;;) {
-        const std::size_t end = line.find(sep, start);
+        const std::size_t end = sep.size() == 1 ? FindChar(line, sep[0], start) : line.find(sep, start);
         f(line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
         if (end == std::string_view::npos) break;
         start = end + sep.size();
@@ -119,16 +149,28 @@ std::string DataSet::SeparatorText(std::int32_t separator) {
 void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool fieldNames, std::int32_t which) {
     if (which != 1 && which != 2) throw InvalidArgument("data set " + LongToText(which));
     const std::string sep = SeparatorText(separator);
-    const std::string text = ReadFileBytes(path);
     const std::string localeDecimal = v2LocaleSettings::DecimalSeparator();
     const std::string_view decimal = localeDecimal.empty() ? std::string_view(".") : std::string_view(localeDecimal);
 
     std::vector<std::string> names;
     std::vector<double> values;
     std::vector<std::size_t> rows{0};
-    values.reserve(text.size() / 4);
+    // Room for the whole file as the first megabyte suggests, so that the
+    // values are not copied over and over as they grow; pages never used
+    // cost no memory.
+    std::error_code ec;
+    const auto fileSize = static_cast<double>(std::filesystem::file_size(FilePath(path).Native(), ec));
+    std::size_t bytesSeen = 0;
+    bool sized = ec.value() != 0;
     bool header = fieldNames;
-    ForEachLine(text, [&](std::string_view line, std::size_t number) {
+    ForEachFileLine(path, [&](std::string_view line, std::size_t number) {
+        bytesSeen += line.size() + 1;
+        if (!sized && bytesSeen >= (1u << 20)) {
+            const double scale = fileSize / static_cast<double>(bytesSeen) * 1.05;
+            values.reserve(static_cast<std::size_t>(static_cast<double>(values.size()) * scale) + 64);
+            rows.reserve(static_cast<std::size_t>(static_cast<double>(rows.size()) * scale) + 64);
+            sized = true;
+        }
         if (IsBlankLine(line)) return;
         if (header) {
             ForEachField(line, sep, [&](std::string_view f) { names.emplace_back(TrimSpaces(f)); });
@@ -157,11 +199,14 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
     loaded_ = true;
 }
 
-std::vector<double> DataSet::Record(std::size_t r) const {
+std::span<const double> DataSet::Fields(std::size_t r) const {
     if (r + 1 >= rowStart_.size()) throw ComError::SubscriptOutOfRange();
-    const auto first = values_.begin() + static_cast<std::ptrdiff_t>(rowStart_[r]);
-    const auto last = values_.begin() + static_cast<std::ptrdiff_t>(rowStart_[r + 1]);
-    return {first, last};
+    return std::span<const double>(values_).subspan(rowStart_[r], rowStart_[r + 1] - rowStart_[r]);
+}
+
+std::vector<double> DataSet::Record(std::size_t r) const {
+    const auto fields = Fields(r);
+    return {fields.begin(), fields.end()};
 }
 
 // ---- models ---------------------------------------------------------------

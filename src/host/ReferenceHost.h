@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -62,6 +63,7 @@ public:
     std::size_t RecordCount() const { return rowStart_.empty() ? 0 : rowStart_.size() - 1; }
     // The fields of record r (from 0).
     std::vector<double> Record(std::size_t r) const;
+    std::span<const double> Fields(std::size_t r) const;
 
 private:
     bool loaded_ = false;

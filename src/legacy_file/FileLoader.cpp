@@ -1,3 +1,4 @@
+#include <array>
 #include <memory>
 #include <string_view>
 
@@ -14,20 +15,36 @@ ComError InvalidFile() {
 }
 
 // 1-based position of what in text, 0 when absent, as the offsets below expect.
-std::size_t Position(const String& text, std::string_view what) {
+std::size_t Position(std::string_view text, std::string_view what) {
     const std::size_t at = text.find(what);
-    return at == String::npos ? 0 : at + 1;
+    return at == std::string_view::npos ? 0 : at + 1;
 }
 
-// The lines between a block's opening and closing line, when there are any.
-bool BlockText(const String& text, std::string_view open, std::size_t openSkip, std::string_view close,
-               String& out) {
-    const auto s = static_cast<std::int64_t>(Position(text, open) + openSkip);
-    const auto e = static_cast<std::int64_t>(Position(text, close)) - 2;
-    if (s >= e) return false;
-    out.assign(text, static_cast<std::size_t>(s - 1), static_cast<std::size_t>(e - s));
-    clsFileParser::NormaliseDecimals(out, "");
-    return true;
+// 1-based positions of the first occurrence of each tag (0 when absent),
+// found in one pass: every tag starts with "<", which a values text has none
+// of, so a large values block is searched once rather than once per tag.
+template <std::size_t N>
+std::array<std::size_t, N> Positions(std::string_view text, const std::array<std::string_view, N>& tags) {
+    std::array<std::size_t, N> at{};
+    std::size_t missing = N;
+    for (std::size_t p = text.find('<'); p != std::string_view::npos && missing > 0; p = text.find('<', p + 1)) {
+        for (std::size_t t = 0; t < N; ++t) {
+            if (at[t] == 0 && text.compare(p, tags[t].size(), tags[t]) == 0) {
+                at[t] = p + 1;
+                --missing;
+            }
+        }
+    }
+    return at;
+}
+
+// The lines between a block's opening line (its text starting at s) and its
+// closing line (its text at position e + 2), when there are any.
+std::string_view BlockText(std::string_view region, std::size_t s, std::size_t closeAt) {
+    const auto first = static_cast<std::int64_t>(s);
+    const auto e = static_cast<std::int64_t>(closeAt) - 2;
+    if (first >= e) return {};
+    return region.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(e - first));
 }
 
 }  // namespace
@@ -40,6 +57,7 @@ bool clsFileParser::LoadFile(const FilePath& FileName, clsRun& runTemp) {
         ~ReleaseUpgradeFolder() { held.reset(); }
     } release{UpgradeFolder_};
     return Guarded([&] {
+        const v2LocaleSettings::OperationSeparator separator;
         if (!runfile::FileExists(FileName)) {
             FileFound_ = false;
             throw ComError::FileNotFound();
@@ -108,14 +126,36 @@ bool clsFileParser::ReadValuesBlock(clsRun& run) {
     }
     // From ten characters after "<VALUES>" (the tag and its line break), up
     // to sixteen characters before the end (inside the "</VALUES>" line).
-    const std::size_t v = Position(FileText_, "<VALUES>");
-    FileText_.erase(0, std::min(FileText_.size(), v + 9));
-    if (FileText_.size() < 16) throw ComError(5, "", "Invalid procedure call or argument");
-    FileText_.resize(FileText_.size() - 16);
+    std::string_view region = FileText_;
+    region.remove_prefix(std::min(region.size(), Position(region, "<VALUES>") + 9));
+    if (region.size() < 16) throw ComError(5, "", "Invalid procedure call or argument");
+    region.remove_suffix(16);
 
-    String values;
-    if (BlockText(FileText_, "<TRAIN>", 9, "</TRAIN>", values)) run.TrainValues(std::move(values));
-    if (BlockText(FileText_, "<TEST>", 8, "</TEST>", values)) run.ValidationValues(std::move(values));
+    // The file's text becomes the larger of the two value texts, moved to
+    // the front of its own buffer; only the smaller one is copied. The values
+    // block is not kept past this point.
+    const auto at = Positions<4>(region, {"<TRAIN>", "</TRAIN>", "<TEST>", "</TEST>"});
+    const std::string_view train = BlockText(region, at[0] + 9, at[1]);
+    const std::string_view test = BlockText(region, at[2] + 8, at[3]);
+    const bool trainTakesBuffer = train.size() >= test.size();
+    const std::string_view copied = trainTakesBuffer ? test : train;
+    const std::string_view moved = trainTakesBuffer ? train : test;
+    String smaller(copied);
+    const std::size_t offset = moved.empty() ? 0 : static_cast<std::size_t>(moved.data() - FileText_.data());
+    String larger = std::move(FileText_);
+    FileText_.clear();
+    larger.resize(offset + moved.size());
+    larger.erase(0, offset);
+    String& trainText = trainTakesBuffer ? larger : smaller;
+    String& testText = trainTakesBuffer ? smaller : larger;
+    if (!train.empty()) {
+        NormaliseDecimals(trainText, "");
+        run.TrainValues(std::move(trainText));
+    }
+    if (!test.empty()) {
+        NormaliseDecimals(testText, "");
+        run.ValidationValues(std::move(testText));
+    }
     return true;
 }
 

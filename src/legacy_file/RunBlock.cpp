@@ -5,6 +5,7 @@
 #include "legacy_file/RunBlockTags.h"
 #include "legacy_file/RunFileIO.h"
 #include "legacy_file/clsFileParser.h"
+#include "upgrade/v2LocaleSettings.h"
 
 namespace orv {
 
@@ -50,14 +51,12 @@ String clsFileParser::WriteRunBlock(const clsRun& run) const {
 
 bool clsFileParser::SaveKvr(const FilePath& FileName, const clsRun& theRun) const {
     return Guarded([&] {
-        const String& key = theRun.Key();
-        String text = "<ORV>\r\n<VERSION>2.0</VERSION>\r\n<NAME>" + key + "</NAME>\r\n";
-        text += WriteRunBlock(theRun);
-        text += "<VALUES>\r\n\r\n<TRAIN>\r\n";
-        if (!theRun.TrainValues().empty()) text.append(theRun.TrainValues()).append("\r\n");
-        text += "</TRAIN>\r\n<TEST>\r\n";
-        if (!theRun.ValidationValues().empty()) text.append(theRun.ValidationValues()).append("\r\n");
-        text += "</TEST>\r\n</VALUES>\r\n</ORV>\r\n";
+        const v2LocaleSettings::OperationSeparator separator;
+        // Written piece by piece: the values texts go out as they stand, not
+        // through a second copy of the whole file.
+        String head = "<ORV>\r\n<VERSION>2.0</VERSION>\r\n<NAME>" + theRun.Key() + "</NAME>\r\n";
+        head += WriteRunBlock(theRun);
+        head += "<VALUES>\r\n\r\n<TRAIN>\r\n";
 
         std::filesystem::path path = FileName.Native();
         const auto& name = path.native();
@@ -65,7 +64,18 @@ bool clsFileParser::SaveKvr(const FilePath& FileName, const clsRun& theRun) cons
         if (name.size() <= extension.size() ||
             name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
             path += extension;
-        runfile::WriteWholeFile(path, text);
+        runfile::FileWriter out(path);
+        out.Write(head);
+        const auto values = [&out](const String& text) {
+            if (text.empty()) return;
+            out.Write(text);
+            out.Write("\r\n");
+        };
+        values(theRun.TrainValues());
+        out.Write("</TRAIN>\r\n<TEST>\r\n");
+        values(theRun.ValidationValues());
+        out.Write("</TEST>\r\n</VALUES>\r\n</ORV>\r\n");
+        out.Close();
         return true;
     });
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -110,12 +111,35 @@ std::string ReadWholeFile(const FilePath& path) {
 }
 
 void WriteWholeFile(const FilePath& path, const std::string& bytes) {
-    FileHandle f(HoldsNul(path) ? nullptr : OpenNative(path, true));
-    if (!f) throw AccessError();
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-    if (std::fclose(f.release()) == 0 && written) return;
-    // A file cut short (a full disk, a size limit) must not pass for a whole one.
-    RemoveFile(path);
+    FileWriter out(path);
+    out.Write(bytes);
+    out.Close();
+}
+
+FileWriter::FileWriter(const FilePath& path)
+    : path_(path), file_(HoldsNul(path) ? nullptr : OpenNative(path, true)) {
+    if (file_ == nullptr) throw AccessError();
+}
+
+// A file cut short (a full disk, a size limit, a failure before the last
+// piece) must not pass for a whole one.
+FileWriter::~FileWriter() {
+    if (file_ == nullptr) return;
+    std::fclose(file_);
+    RemoveFile(path_);
+}
+
+void FileWriter::Write(std::string_view bytes) {
+    if (file_ != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size()) return;
+    if (file_ != nullptr) std::fclose(std::exchange(file_, nullptr));
+    RemoveFile(path_);
+    throw AccessError();
+}
+
+void FileWriter::Close() {
+    std::FILE* file = std::exchange(file_, nullptr);
+    if (file != nullptr && std::fclose(file) == 0) return;
+    RemoveFile(path_);
     throw AccessError();
 }
 

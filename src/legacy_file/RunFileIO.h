@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "platform/FilePath.h"
 
@@ -51,5 +52,24 @@ std::string ReadWholeFile(const FilePath& path);
 // Creates or overwrites the file with the given bytes; raises 75 when the
 // file cannot be created or written.
 void WriteWholeFile(const FilePath& path, const std::string& bytes);
+
+// Writes a file piece by piece, so that a large file need not first be
+// built as one text. Raises 75 when the file cannot be created or written,
+// and then, as when it is let go before Close, removes it.
+class FileWriter {
+public:
+    explicit FileWriter(const FilePath& path);
+    ~FileWriter();
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+
+    void Write(std::string_view bytes);
+    // Flushes and closes; the file is complete only once this has returned.
+    void Close();
+
+private:
+    FilePath path_;
+    std::FILE* file_ = nullptr;
+};
 
 }  // namespace orv::runfile

@@ -2,12 +2,14 @@
 // record, its data columns become temporary data files that are imported as
 // usual, and the record is saved as a version-2.0 file for the loader.
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <string_view>
 #include <utility>
 
 #include "common/ComError.h"
 #include "common/Conversions.h"
+#include "common/TextLines.h"
 #include "legacy_file/RunFileIO.h"
 #include "legacy_file/clsFileParser.h"
 #include "upgrade/UpgradeFolder.h"
@@ -47,31 +49,29 @@ constexpr ColumnTag kColumnTags[] = {
     {"<ValVarDep>", true, 10},
 };
 
-// All lines in one text, so that a long file costs its bytes and one offset
-// per line.
-struct LineTable {
+// The file's text with the old reader's view of it: a table of lines with
+// room for 30001 entries, grown by 10000 whenever the next line would not
+// fit. The first lines are looked up by number; the data section is walked
+// in order, straight from the text.
+struct Version1Lines {
     String text;
-    std::vector<std::size_t> ends;
-    std::size_t room = kInitialRoom;  // entries past the last line read as empty
+    std::size_t size = 0;  // lines in the file
+    std::size_t room = kInitialRoom;
+    std::array<std::string_view, kFirstDataLine> head{};  // lines 0 to 13, empty past the end
+    std::size_t dataOffset = 0;                           // where line 14 starts
 
-    std::size_t size() const noexcept { return ends.size(); }
-    std::string_view operator[](std::size_t i) const {
-        if (i >= ends.size()) return {};
-        const std::size_t begin = i == 0 ? 0 : ends[i - 1];
-        return std::string_view(text).substr(begin, ends[i] - begin);
-    }
-    String Line(std::size_t i) const { return String((*this)[i]); }
+    String Line(std::size_t i) const { return String(head.at(i)); }
 };
 
-LineTable ReadLineTable(const FilePath& path) {
-    LineTable table;
-    runfile::LineReader in(path);
-    while (!in.AtEnd()) {
-        if (table.size() == table.room) table.room += kRoomGrowth;
-        table.text += in.ReadLine();
-        table.ends.push_back(table.text.size());
-    }
-    return table;
+Version1Lines ReadVersion1Lines(const FilePath& path) {
+    Version1Lines lines;
+    lines.text = runfile::ReadWholeFile(path);
+    lines.size = CountLines(lines.text);
+    if (lines.size > lines.room) lines.room += (lines.size - lines.room + kRoomGrowth - 1) / kRoomGrowth * kRoomGrowth;
+    LineCursor cursor(lines.text);
+    for (auto& line : lines.head) line = cursor.Next();
+    lines.dataOffset = cursor.Offset();
+    return lines;
 }
 
 // A count may claim the old reader's initial room of rows, or as many rows as
@@ -79,31 +79,66 @@ LineTable ReadLineTable(const FilePath& path) {
 // only the count itself claims. Refuse it with "Out of memory" rather than
 // build tables and data files of that size from a small file: this keeps an
 // upgrade's memory and disk use in proportion to the file.
-std::size_t TableRows(Long count, const LineTable& table) {
+std::size_t TableRows(Long count, const Version1Lines& lines) {
     if (count < 1) return 1;
     const auto rows = static_cast<std::size_t>(count);
     if (rows <= kInitialRoom) return rows;
     std::size_t values = 0;
-    for (std::size_t i = kFirstDataLine; i < table.size(); ++i)
-        if (!table[i].empty() && table[i].front() != '<') ++values;
+    LineCursor cursor(std::string_view(lines.text).substr(lines.dataOffset));
+    while (!cursor.AtEnd()) {
+        const std::string_view line = cursor.Next();
+        if (!line.empty() && line.front() != '<') ++values;
+    }
     if (rows > values) throw ComError::OutOfMemory();
     return rows;
 }
 
-void WalkDataSection(const LineTable& table, const clsRun& run, Version1Tables& tables) {
-    if (table.room <= kFirstDataLine + kUnwalkedTail) return;
-    const std::size_t last = std::min(table.room - 1 - kUnwalkedTail, table.size());
-    String tag;
+const ColumnTag* FindColumn(std::string_view tag) {
+    for (const auto& c : kColumnTags)
+        if (c.tag == tag) return &c;
+    return nullptr;
+}
+
+// Stores one value line under its column at the given row; a text that is
+// not a number stores nothing.
+void StoreVersion1Value(Version1Tables& tables, const ColumnTag& column, Long row, std::string_view text,
+                        std::string_view decimalMark) {
+    Double value = 0;
+    try {
+        value = v2LocaleSettings::NumberFromText(text, decimalMark);
+    } catch (const ComError& e) {
+        if (e.Number() == err::kTypeMismatch) return;  // not a number: the row stays as it was
+        throw;
+    }
+    auto& table = column.validation ? tables.Validation : tables.Training;
+    if (row < 0) throw ComError::SubscriptOutOfRange();
+    table.Store(static_cast<std::size_t>(row), column.column, value);
+}
+
+// Lines 14 on, up to 14 entries before the end of the table's room (entries
+// past the file's last line are empty and store nothing).
+void WalkDataSection(const Version1Lines& lines, const clsRun& run, Version1Tables& tables,
+                     std::string_view decimalMark) {
+    if (lines.room <= kFirstDataLine + kUnwalkedTail) return;
+    const std::size_t last = std::min(lines.room - 1 - kUnwalkedTail, lines.size);
+    LineCursor cursor(std::string_view(lines.text).substr(lines.dataOffset));
+    std::string_view tag;
+    const ColumnTag* column = nullptr;
+    Long limit = 0;
     Long row = 0;
     for (std::size_t i = kFirstDataLine; i <= last; ++i) {
-        if (!table[i].empty() && table[i].front() == '<') {
-            tag = table.Line(i);
+        std::string_view line = cursor.Next();
+        if (!line.empty() && line.front() == '<') {
+            tag = line;
+            column = FindColumn(tag);
+            limit = tag.find("<Val") != std::string_view::npos ? run.NumeroResultadosValidar()
+                                                                : run.NumeroResultadosExp();
             row = 0;
             ++i;  // the value lines start right after the tag
+            line = cursor.Next();
         }
-        const Long limit = tag.find("<Val") != String::npos ? run.NumeroResultadosValidar() : run.NumeroResultadosExp();
-        if (!table[i].empty() && row < limit) {
-            StoreVersion1Value(tables, tag, row, table.Line(i));
+        if (!line.empty() && row < limit) {
+            if (column != nullptr) StoreVersion1Value(tables, *column, row, line, decimalMark);
             ++row;
         }
     }
@@ -122,11 +157,12 @@ private:
 };
 
 // Writes a table as a data file and imports it into the given set.
-void ImportTable(clsFileParser& parser, const FilePath& path, const std::vector<Version1Row>& table, Long rows,
-                 Long set, clsRun& run) {
+void ImportTable(clsFileParser& parser, const FilePath& path, const Version1Table& table, Long rows, Long set,
+                 clsRun& run, std::string_view decimalMark) {
     runfile::RemoveFile(path);
-    runfile::WriteWholeFile(
-        path, Version1DataText(table, rows, run.NumeroTerminais(), v2LocaleSettings::DecimalSeparator()));
+    runfile::FileWriter out(path);
+    WriteVersion1Data(out, table, rows, run.NumeroTerminais(), decimalMark);
+    out.Close();
     parser.OpenDataFile(path, set, 0, run);
     runfile::RemoveFile(path);
 }
@@ -144,41 +180,48 @@ String RenameVersion1Symbols(const String& text) {
     return s;
 }
 
-void StoreVersion1Value(Version1Tables& tables, const String& tag, Long row, const String& text) {
-    const ColumnTag* target = nullptr;
-    for (const auto& c : kColumnTags)
-        if (c.tag == tag) target = &c;
-    if (target == nullptr) return;
-    Double value = 0;
-    try {
-        value = clsFileParser::ReadNumber(text);
-    } catch (const ComError& e) {
-        if (e.Number() == err::kTypeMismatch) return;  // not a number: the row stays as it was
-        throw;
+Version1Table::Version1Table(std::size_t rows, Long terminals, bool keepAll) : rows_(rows) {
+    for (std::size_t c = 0; c < kVersion1Columns; ++c) {
+        const bool kept = keepAll || c == kDependentColumn || static_cast<Long>(c) < terminals;
+        slot_[c] = kept ? static_cast<int>(width_++) : -1;
     }
-    auto& table = target->validation ? tables.Validation : tables.Training;
-    if (row < 0 || static_cast<std::size_t>(row) >= table.size()) throw ComError::SubscriptOutOfRange();
-    table[static_cast<std::size_t>(row)][target->column] = value;
+    cells_.assign(rows_ * width_, 0.0);
 }
 
-String Version1DataText(const std::vector<Version1Row>& table, Long rows, Long terminals,
-                        const String& decimalSeparator) {
-    if (terminals > static_cast<Long>(kVersion1Columns) || rows > static_cast<Long>(table.size()))
+void Version1Table::Store(std::size_t row, std::size_t column, Double value) {
+    if (row >= rows_ || column >= kVersion1Columns) throw ComError::SubscriptOutOfRange();
+    if (slot_[column] >= 0) cells_[row * width_ + static_cast<std::size_t>(slot_[column])] = value;
+}
+
+Double Version1Table::At(std::size_t row, std::size_t column) const {
+    if (row >= rows_ || column >= kVersion1Columns || slot_[column] < 0) throw ComError::SubscriptOutOfRange();
+    return cells_[row * width_ + static_cast<std::size_t>(slot_[column])];
+}
+
+void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Long rows, Long terminals,
+                       std::string_view decimalSeparator) {
+    if (terminals > static_cast<Long>(kVersion1Columns) || rows > static_cast<Long>(table.Rows()))
         throw ComError::SubscriptOutOfRange();
+    constexpr std::size_t kFlushAt = 1 << 20;
     String text;
+    text.reserve(kFlushAt + 1024);
     String line;
     for (Long r = 0; r < rows; ++r) {
-        const auto& values = table[static_cast<std::size_t>(r)];
+        const auto row = static_cast<std::size_t>(r);
         line.clear();
         for (Long c = 0; c < terminals; ++c) {
-            line += DoubleToText(values[static_cast<std::size_t>(c)], decimalSeparator);
+            AppendDoubleText(line, table.At(row, static_cast<std::size_t>(c)), decimalSeparator);
             line += ' ';
         }
-        line += DoubleToText(values[kDependentColumn], decimalSeparator);
+        AppendDoubleText(line, table.At(row, kDependentColumn), decimalSeparator);
         text += TrimSpaces(line);
         text += "\r\n";
+        if (text.size() >= kFlushAt) {
+            out.Write(text);
+            text.clear();
+        }
     }
-    return text;
+    out.Write(text);
 }
 
 }  // namespace upgrade
@@ -194,8 +237,9 @@ FilePath clsFileParser::ConvertOldRun(const FilePath& Path, clsRun& theRun) {
         if (Path.empty())
             throw ComError(91, "clsFileParser::ConvertOldRun", "Object variable or With block variable not set");
 
-        LineTable lines = ReadLineTable(Path);
-        if (lines[0] != "<Zolvane><ORV 1.00>" && lines[0] != "<Zolvane><ORVae 1.00>")
+        const v2LocaleSettings::OperationSeparator decimal;
+        Version1Lines lines = ReadVersion1Lines(Path);
+        if (lines.head[0] != "<Zolvane><ORV 1.00>" && lines.head[0] != "<Zolvane><ORVae 1.00>")
             throw ComError(2001, "frmMain::OpenRun", "This file is invalid or was saved with a newer version of ORV.");
 
         clsRun run;
@@ -212,22 +256,28 @@ FilePath clsFileParser::ConvertOldRun(const FilePath& Path, clsRun& theRun) {
         run.TrainPathFile(lines.Line(12));
         run.ValPathFile(lines.Line(13));
 
+        // The data files hold the first NumeroTerminais columns and the
+        // dependent variable; a mark with a space in it could split a value
+        // into more fields on import, so then every column is kept.
+        const bool keepAll = decimal.Mark().find(' ') != String::npos;
         Version1Tables tables;
-        tables.Training.assign(TableRows(run.NumeroResultadosExp(), lines), Version1Row{});
-        tables.Validation.assign(TableRows(run.NumeroResultadosValidar(), lines), Version1Row{});
-        WalkDataSection(lines, run, tables);
-        lines = LineTable{};  // the file's text is not needed past this point
+        tables.Training = Version1Table(TableRows(run.NumeroResultadosExp(), lines), run.NumeroTerminais(), keepAll);
+        tables.Validation =
+            Version1Table(TableRows(run.NumeroResultadosValidar(), lines), run.NumeroTerminais(), keepAll);
+        WalkDataSection(lines, run, tables, decimal.Mark());
+        lines = Version1Lines{};  // the file's text is not needed past this point
 
         TempFiles cleanup;
         const FilePath trainTemp = folder->File(kTrainTemp);
         cleanup.Add(trainTemp);
-        ImportTable(*this, trainTemp, tables.Training, run.NumeroResultadosExp(), 0, run);
-        std::vector<Version1Row>().swap(tables.Training);
+        ImportTable(*this, trainTemp, tables.Training, run.NumeroResultadosExp(), 0, run, decimal.Mark());
+        tables.Training = Version1Table{};
         if (run.NumeroResultadosValidar() >= 1) {
             const FilePath valTemp = folder->File(kValTemp);
             cleanup.Add(valTemp);
-            ImportTable(*this, valTemp, tables.Validation, run.NumeroResultadosValidar(), 1, run);
+            ImportTable(*this, valTemp, tables.Validation, run.NumeroResultadosValidar(), 1, run, decimal.Mark());
         }
+        tables.Validation = Version1Table{};
 
         SaveKvr(folder->File(kRunTemp), run);
         theRun = std::move(run);

@@ -6,8 +6,10 @@
 
 #include "common/ComError.h"
 #include "common/Conversions.h"
+#include "common/TextLines.h"
 #include "legacy_file/RunFileIO.h"
 #include "legacy_file/clsFileParser.h"
+#include "upgrade/v2LocaleSettings.h"
 
 namespace orv {
 namespace {
@@ -49,69 +51,89 @@ bool IsDataNumber(std::string_view field) { return IsNumericText(field, ".") || 
 
 // Each replacement is one left-to-right pass, so three spaces become two.
 void ReplaceOnce(String& text, std::string_view what, std::string_view with) {
-    if (!what.empty() && text.find(what) != String::npos) text = ReplaceAll(text, what, with);
+    if (!what.empty() && text.find(what) != String::npos) ReplaceAllShrinking(text, what, with);
 }
 
 String DoubledSeparator(std::string_view sep) { return String(sep) + String(sep); }
 
 // The first record cleaned only to count its fields and check them.
-String CleanFirstRecord(const String& line, std::string_view sep) {
-    String s = line;
+String CleanFirstRecord(std::string_view line, std::string_view sep) {
+    String s(line);
     ReplaceOnce(s, "  ", " ");
     s = String(TrimSpaces(s));
     ReplaceOnce(s, DoubledSeparator(sep), sep);
     return s;
 }
 
-// Text after the first line end (CR LF, or a lone CR); empty when none.
-String AfterFirstLine(const String& text) {
+void TrimSpacesInPlace(String& text) {
+    const std::string_view kept = TrimSpaces(text);
+    const auto front = static_cast<std::size_t>(kept.data() - text.data());
+    text.resize(front + kept.size());
+    text.erase(0, front);
+}
+
+// Drops the text up to and including the first line end (CR LF, or a lone
+// CR); all of it when there is none.
+void DropFirstLine(String& text) {
     const std::size_t cr = text.find('\r');
-    if (cr == String::npos) return {};
-    const std::size_t from = cr + 1 < text.size() && text[cr + 1] == '\n' ? cr + 2 : cr + 1;
-    return text.substr(from);
+    if (cr == String::npos) {
+        text.clear();
+        return;
+    }
+    text.erase(0, cr + 1 < text.size() && text[cr + 1] == '\n' ? cr + 2 : cr + 1);
 }
 
 }  // namespace
 
 bool clsFileParser::OpenDataFile(const FilePath& path, Long WhichSet, Long separatorCode, clsRun& theRun) {
     const auto import = [&]() -> bool {
+        const v2LocaleSettings::OperationSeparator decimalMark;
         const std::string_view sep = SeparatorText(separatorCode);
+        // One read serves the count of records and the data text.
+        FileText_ = runfile::ReadWholeFile(path);
+        LineCursor in(FileText_);
+        const auto readLine = [&in] {
+            if (in.AtEnd()) throw ComError::InputPastEndOfFile();
+            return in.Next();
+        };
+        if (theRun.FieldNamesExistem()) {
+            String names(readLine());
+            if (WhichSet == 0) theRun.FieldNames(std::move(names));
+        } else if (WhichSet == 0) {
+            theRun.FieldNames("");
+        }
+
+        const String first = CleanFirstRecord(readLine(), sep);
+        const auto fields = SplitFields(first, sep);
+        theRun.NumeroTerminais(static_cast<Long>(fields.size()) - 1);
+        // The dependent variable may be a class name; a terminal may not.
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (IsDataNumber(fields[i])) continue;
+            if (i + 1 < fields.size()) {
+                FileText_.clear();
+                return false;
+            }
+            break;
+        }
+
         Long count = 1;
-        {
-            runfile::LineReader in(path);
-            if (theRun.FieldNamesExistem()) {
-                String names = in.ReadLine();
-                if (WhichSet == 0) theRun.FieldNames(std::move(names));
-            } else if (WhichSet == 0) {
-                theRun.FieldNames("");
-            }
-
-            const String first = CleanFirstRecord(in.ReadLine(), sep);
-            const auto fields = SplitFields(first, sep);
-            theRun.NumeroTerminais(static_cast<Long>(fields.size()) - 1);
-            // The dependent variable may be a class name; a terminal may not.
-            for (std::size_t i = 0; i < fields.size(); ++i) {
-                if (IsDataNumber(fields[i])) continue;
-                if (i + 1 < fields.size()) return false;
-                break;
-            }
-
-            while (!in.AtEnd()) {
-                if (in.ReadLine().empty()) break;
-                if (count == std::numeric_limits<Long>::max()) throw ComError::Overflow();
-                ++count;
-            }
+        while (!in.AtEnd()) {
+            if (in.Next().empty()) break;
+            if (count == std::numeric_limits<Long>::max()) throw ComError::Overflow();
+            ++count;
         }
         NumeroValoresFicheiro_ = count;
 
-        FileText_ = runfile::ReadWholeFile(path);
-        FileText_ = String(TrimSpaces(FileText_));
+        // The text is cleaned where it lies and then handed to the record.
+        TrimSpacesInPlace(FileText_);
         ReplaceOnce(FileText_, "  ", " ");
         ReplaceOnce(FileText_, DoubledSeparator(sep), sep);
         ReplaceOnce(FileText_, "\r\n ", "\r\n");
         NormaliseDecimals(FileText_, sep);
 
-        String data = theRun.FieldNamesExistem() ? AfterFirstLine(FileText_) : FileText_;
+        String data = std::move(FileText_);
+        FileText_.clear();
+        if (theRun.FieldNamesExistem()) DropFirstLine(data);
         if (WhichSet == 0) {
             theRun.NumeroResultadosExp(count);
             theRun.TrainingNumeroValoresFicheiro(count);

@@ -5,6 +5,7 @@
 #include <array>
 #include <vector>
 
+#include "legacy_file/RunFileIO.h"
 #include "run_record/clsRun.h"
 
 namespace orv::upgrade {
@@ -12,24 +13,40 @@ namespace orv::upgrade {
 // Ten terminal columns, then the dependent variable.
 inline constexpr std::size_t kVersion1Columns = 11;
 inline constexpr std::size_t kDependentColumn = 10;
-using Version1Row = std::array<Double, kVersion1Columns>;
+
+// The values of one set, row by row. Only the columns that its data file
+// will hold take memory: the first `terminals` and the dependent variable
+// (all of them when keepAll).
+class Version1Table {
+public:
+    Version1Table() = default;
+    Version1Table(std::size_t rows, Long terminals, bool keepAll);
+
+    std::size_t Rows() const noexcept { return rows_; }
+    // Values of columns that are not kept are dropped.
+    void Store(std::size_t row, std::size_t column, Double value);
+    // 9 for a row or a column that the table does not hold.
+    Double At(std::size_t row, std::size_t column) const;
+
+private:
+    std::size_t rows_ = 0;
+    std::size_t width_ = 0;
+    std::array<int, kVersion1Columns> slot_{};  // index within a row, or -1
+    std::vector<Double> cells_;
+};
 
 struct Version1Tables {
-    std::vector<Version1Row> Training;
-    std::vector<Version1Row> Validation;
+    Version1Table Training;
+    Version1Table Validation;
 };
 
 // Old terminals a..j become d0..d9, the functions P and T become ^ and G.
 String RenameVersion1Symbols(const String& text);
 
-// Stores one value line under its column tag at the given row; a text that
-// is not a number, or a tag of no column, stores nothing.
-void StoreVersion1Value(Version1Tables& tables, const String& tag, Long row, const String& text);
-
-// The first rows of a table as data-file text: the first `terminals`
+// Writes the first rows of a table as a data file: the first `terminals`
 // columns and the dependent variable, separated by spaces, one record per
 // line, each line ended by CR LF.
-String Version1DataText(const std::vector<Version1Row>& table, Long rows, Long terminals,
-                        const String& decimalSeparator);
+void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Long rows, Long terminals,
+                       std::string_view decimalSeparator);
 
 }  // namespace orv::upgrade

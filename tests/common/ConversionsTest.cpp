@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <new>
+#include <random>
 #include <stdexcept>
+#include <tuple>
+#include <vector>
 
 #include "common/Conversions.h"
+#include "common/TextLines.h"
 #include "support/TestSupport.h"
 
 namespace orv {
@@ -20,6 +26,33 @@ TEST(Conversions, ReadsDecimalNumbers) {
         {"0.000001e-320", ".", 0.0},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(TextToDouble(c.text, c.sep), c.expected) << c.text;
+}
+
+// Numbers of every length and notation, with either separator, read to the
+// same bits as std::from_chars reads their "." form: the short ones take a
+// quicker road that must not round differently.
+TEST(Conversions, ReadsToTheBitsOfFromChars) {
+    std::mt19937_64 random(11);
+    const auto digits = [&](std::size_t n) {
+        std::string d;
+        for (std::size_t i = 0; i < n; ++i) d += static_cast<char>('0' + random() % 10);
+        return d;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string whole = digits(random() % 22), fraction = digits(random() % 22);
+        if (whole.empty() && fraction.empty()) whole = "7";
+        const std::string exponent = random() % 3 == 0 ? "e" + std::to_string(static_cast<int>(random() % 80) - 40) : "";
+        const std::string sign = random() % 2 == 0 ? "-" : random() % 2 == 0 ? "+" : "";
+        const bool point = !fraction.empty() || random() % 2 == 0;
+        const std::string canonical = (sign == "-" ? "-" : "") + whole + "." + fraction + exponent;
+        double expected = 0;
+        std::from_chars(canonical.data(), canonical.data() + canonical.size(), expected);
+        for (const char* sep : {".", ","}) {
+            const std::string text = sign + whole + (point ? sep : "") + fraction + exponent;
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(TextToDouble(text, sep)), std::bit_cast<std::uint64_t>(expected))
+                << text;
+        }
+    }
 }
 
 TEST(Conversions, RejectsWhatIsNotANumber) {
@@ -70,11 +103,71 @@ TEST(Conversions, TheLargestMagnitudesAreWrittenSoThatTheyReadBack) {
     EXPECT_EQ(DoubleToText(1.79769313486231e308, "."), "1.79769313486231E+308");
 }
 
+// The general form with 15 digits and the shortest form, for values read
+// from short decimals (a quicker road) and for any bit pattern.
+TEST(Conversions, WritesWhatToCharsWrites) {
+    std::mt19937_64 random(5);
+    for (int i = 0; i < 40000; ++i) {
+        double v = 0;
+        if (i % 2 == 0) {
+            const std::string text = std::to_string(random() % 100000000) + "." + std::to_string(random() % 100000);
+            std::from_chars(text.data(), text.data() + text.size(), v);
+            v *= i % 4 == 0 ? 1.0 : 1e-6;
+        } else {
+            v = std::bit_cast<double>(random());
+        }
+        if (!std::isfinite(v) || v == 0) continue;
+        char buf[64];
+        std::string general(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr);
+        general = ReplaceAll(ReplaceAll(general, "e", "E"), ".", ",");
+        EXPECT_EQ(DoubleToText(v, ","), general);
+
+        const std::string_view shortest(buf, static_cast<std::size_t>(ShortestDoubleChars(buf, buf + sizeof buf, v) - buf));
+        double back = 0;
+        std::from_chars(shortest.data(), shortest.data() + shortest.size(), back);
+        EXPECT_EQ(back, v) << shortest;
+        const auto significant = [](std::string_view t) {
+            t = t.substr(0, t.find('e'));
+            const std::string d = ReplaceAll(ReplaceAll(t, "-", ""), ".", "");
+            const auto first = d.find_first_not_of('0');
+            return d.substr(first, d.find_last_not_of('0') + 1 - first).size();
+        };
+        char reference[64];
+        EXPECT_EQ(significant(shortest),
+                  significant(std::string_view(reference, std::to_chars(reference, reference + 64, v).ptr)))
+            << shortest;
+    }
+}
+
 TEST(Conversions, ReplaceAllIsOnePassLeftToRight) {
+    const std::tuple<const char*, const char*, const char*> shrinking[] = {
+        {"aaa", "aa", "a"}, {"a  b   c    d", "  ", " "}, {"1\r\n 2\r\n 3", "\r\n ", "\r\n"},
+        {";;;;;", ";;", ";"}, {"xyx", "x", ""}, {"abc", "z", "y"}, {"", "a", ""},
+    };
+    for (const auto& [text, what, with] : shrinking) {
+        std::string inPlace = text;
+        ReplaceAllShrinking(inPlace, what, with);
+        EXPECT_EQ(inPlace, ReplaceAll(text, what, with)) << text;
+    }
     EXPECT_EQ(ReplaceAll("aaa", "aa", "a"), "aa");
     EXPECT_EQ(ReplaceAll("a.b.c", ".", ".."), "a..b..c");
     EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
     EXPECT_EQ(TrimSpaces("  a b \t "), "a b \t");
+}
+
+TEST(LineCursor, EndsLinesAtCrLfOrALoneCr) {
+    const std::pair<std::string_view, std::vector<std::string_view>> cases[] = {
+        {"", {}}, {"a", {"a"}}, {"a\r\n", {"a"}}, {"a\r\rb", {"a", "", "b"}},
+        {"a\nb\r\n\n", {"a\nb", "\n"}}, {"\r\n\r\n", {"", ""}}, {"x\r", {"x"}},
+    };
+    for (const auto& [text, expected] : cases) {
+        std::vector<std::string_view> lines;
+        LineCursor cursor(text);
+        while (!cursor.AtEnd()) lines.push_back(cursor.Next());
+        EXPECT_EQ(lines, expected) << text;
+        EXPECT_EQ(CountLines(text), expected.size()) << text;
+        EXPECT_EQ(cursor.Next(), "");
+    }
 }
 
 TEST(ComErrorTest, StandardExceptionsLeaveGuardedAsComErrors) {

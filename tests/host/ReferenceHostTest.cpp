@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <set>
+#include <sstream>
 
+#include "adapter/V2Adapter.h"
 #include "adapter/V3Helpers.h"
 #include "host/HostJson.h"
 #include "host/ReferenceHost.h"
@@ -50,6 +52,28 @@ TEST(DataSet, ReadsNumbersInTheUsersLocale) {
     EXPECT_EQ(data.RecordCount(), 1u) << "a failed load keeps the previous content";
     EXPECT_COM_ERROR(data.LoadFromFile((dir.path() / "missing").string(), 0, false, 1), 53, nullptr);
     EXPECT_TRUE(std::filesystem::exists(file)) << "the data set deletes nothing";
+}
+
+// The file is read a megabyte at a time: a line end split between two
+// pieces, a CR last in a piece and a line longer than a piece read as in
+// one text, with the same line numbers.
+TEST(DataSet, ReadsLinesAcrossTheReadingPieces) {
+    constexpr std::size_t kPiece = 1 << 20;
+    test::TempDir dir;
+    test::ScopedLocale locale(test::kPointLocale);
+    for (const std::size_t crAt : {kPiece - 1, kPiece - 2, kPiece, 3 * kPiece + 5}) {
+        SCOPED_TRACE(crAt);
+        const std::string first = "1;" + std::string(crAt - 3, '0') + "2";
+        for (const char* end : {"\r\n", "\r"}) {
+            DataSet data;
+            data.LoadFromFile(dir.Write("d.txt", first + end + "3;4" + end).string(), 3, false, 1);
+            ASSERT_EQ(data.RecordCount(), 2u);
+            EXPECT_EQ(data.Record(0), (std::vector<double>{1, 2}));
+            EXPECT_EQ(data.Record(1), (std::vector<double>{3, 4}));
+        }
+        EXPECT_COM_ERROR(DataSet().LoadFromFile(dir.Write("d.txt", first + "\r\n\r\n5;x").string(), 3, false, 1), 13,
+                         "Line 3, field 2: 'x' is not a number");
+    }
 }
 
 TEST(RunSettings, CheckKeySelectsTheKeyForPutValue) {
@@ -103,6 +127,18 @@ TEST(TempFileWriter, WritesIntoAPrivateFolderRemovedWithTheHost) {
         EXPECT_EQ(std::filesystem::path(file).parent_path(), folder);
     }
     EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+TEST(HostJson, StreamedRunIsTheDocumentWithOneRecordALine) {
+    test::ScopedLocale locale(test::kPointLocale);
+    ReferenceHost host;
+    auto run = host.CreateRun();
+    V2Adapter(host).Convert((test::ExamplesDir() / "regression.kvr").string(), run);
+    const ToUtf8 toUtf8("windows-1252");
+    std::ostringstream out;
+    WriteRunJson(out, *run, toUtf8);
+    EXPECT_EQ(Json::parse(out.str()), RunJson(*run, toUtf8));
+    EXPECT_NE(out.str().find("\n        [ 14.0, 17.6, 1.45, 0.655 ],\n"), std::string::npos) << out.str();
 }
 
 TEST(HostJson, TextsBecomeUtf8) {
