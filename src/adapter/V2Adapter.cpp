@@ -25,8 +25,7 @@ clsRun V2Adapter::LoadForConversion(const FilePath& pRunFilePath) {
 
 void V2Adapter::Convert(const FilePath& pRunFilePath, const std::shared_ptr<host::ITargetRun>& pRun) {
     Guarded([&] {
-        const clsRun run = LoadForConversion(pRunFilePath);
-        TransferLoadedRun(run, pRun);
+        TransferLoadedRun(LoadForConversion(pRunFilePath), pRun);
     });
 }
 

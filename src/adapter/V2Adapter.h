@@ -39,6 +39,10 @@ public:
     // The part of Convert after loading: function set, settings, data sets and
     // model of an already loaded record, in that order. Same errors as Convert.
     void TransferLoadedRun(const clsRun& run, const std::shared_ptr<host::ITargetRun>& pRun);
+    // The same for a record the caller gives up: each data text is let go as
+    // soon as the host has its file, so that the host loads the data set
+    // without a second copy of it held here.
+    void TransferLoadedRun(clsRun&& run, const std::shared_ptr<host::ITargetRun>& pRun);
 
 private:
     void TransferRunSettings(const clsRun& run, host::ITargetRun& target);
@@ -46,7 +50,9 @@ private:
     std::shared_ptr<host::IFunctionSetObject> BuildFunctionSet(const std::string& functionSet);
     static host::FunctionEntry FindFunction(const std::string& symbol, const std::vector<host::FunctionEntry>& entries,
                                             const std::vector<std::string>& symbols);
-    void TransferDataSets(const clsRun& run, host::ITargetRun& target);
+    // releasing: the same record as run, when its texts may be let go.
+    void Transfer(const clsRun& run, const std::shared_ptr<host::ITargetRun>& pRun, clsRun* releasing);
+    void TransferDataSets(const clsRun& run, host::ITargetRun& target, clsRun* releasing);
     void TransferModel(const clsRun& run, const std::shared_ptr<host::ITargetRun>& target);
 
     host::IHostFactory& factory_;

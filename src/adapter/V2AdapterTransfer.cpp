@@ -33,6 +33,14 @@ void RemoveDataFile(const std::string& path) {
 }  // namespace
 
 void V2Adapter::TransferLoadedRun(const clsRun& run, const std::shared_ptr<host::ITargetRun>& pRun) {
+    Transfer(run, pRun, nullptr);
+}
+
+void V2Adapter::TransferLoadedRun(clsRun&& run, const std::shared_ptr<host::ITargetRun>& pRun) {
+    Transfer(run, pRun, &run);
+}
+
+void V2Adapter::Transfer(const clsRun& run, const std::shared_ptr<host::ITargetRun>& pRun, clsRun* releasing) {
     Guarded([&] {
         if (!pRun) throw ComError::TypeMismatch();
         const std::string functionSet = run.FunctionSet();
@@ -40,7 +48,7 @@ void V2Adapter::TransferLoadedRun(const clsRun& run, const std::shared_ptr<host:
         auto set = BuildFunctionSet(functionSet);
         pRun->SetFunctionSet(set);
         TransferRunSettings(run, *pRun);
-        TransferDataSets(run, *pRun);
+        TransferDataSets(run, *pRun, releasing);
         TransferModel(run, pRun);
     });
 }
@@ -150,26 +158,39 @@ std::shared_ptr<host::IFunctionSetObject> V2Adapter::BuildFunctionSet(const std:
     return set;
 }
 
-void V2Adapter::TransferDataSets(const clsRun& run, host::ITargetRun& target) {
+void V2Adapter::TransferDataSets(const clsRun& run, host::ITargetRun& target, clsRun* releasing) {
     auto writer = factory_.CreateTempFileWriter();
     target.PrepareDataSet(1);
     std::int32_t sep = V3Helpers::V3SeparatorCode(run.Separador());
 
-    // The text with the names line lives only until it is written: the host
-    // loads the data set with that memory given back.
-    const auto withNames = [](const std::string& header, const std::string& values) {
+    // A data file: the names line, when there is one, then the values. A
+    // record that was given up hands its values text over and the names go
+    // in front of it where it lies; otherwise a names line costs a joined
+    // copy. Either way the text is gone before the host loads the file.
+    const auto writeData = [&](const std::string* namesLine, const std::string& values, auto take) {
         std::string text;
-        text.reserve(header.size() + 2 + values.size());
-        text.append(header).append("\r\n").append(values);
-        return text;
+        if (releasing) {
+            text = take();
+        } else if (namesLine) {
+            text.reserve(namesLine->size() + 2 + values.size());
+            text.append(values);
+        } else {
+            return writer->WriteTempFile(values);
+        }
+        if (namesLine) text.insert(0, *namesLine + "\r\n");
+        return writer->WriteTempFile(text);
     };
+    const auto takeTrain = [&] { return releasing->TakeTrainValues(); };
+    const auto takeTest = [&] { return releasing->TakeValidationValues(); };
+
     std::string file;
     const bool names = !run.FieldNames().empty();
     if (names) {
         const std::string sepText = target.GetDataSet(1)->SeparatorText(sep);
-        file = writer->WriteTempFile(withNames(ReplaceAll(run.FieldNames(), " ", sepText), run.TrainValues()));
+        const std::string header = ReplaceAll(run.FieldNames(), " ", sepText);
+        file = writeData(&header, run.TrainValues(), takeTrain);
     } else {
-        file = writer->WriteTempFile(run.TrainValues());
+        file = writeData(nullptr, run.TrainValues(), takeTrain);
     }
     target.GetDataSet(1)->LoadFromFile(file, sep, names, 1);
 
@@ -182,11 +203,7 @@ void V2Adapter::TransferDataSets(const clsRun& run, host::ITargetRun& target) {
     });
     IgnoringErrors([&] { target.PrepareDataSet(2); });
     IgnoringErrors([&] {
-        if (names) {
-            file = writer->WriteTempFile(withNames(run.FieldNames(), run.ValidationValues()));
-        } else {
-            file = writer->WriteTempFile(run.ValidationValues());
-        }
+        file = writeData(names ? &run.FieldNames() : nullptr, run.ValidationValues(), takeTest);
     });
     IgnoringErrors([&] { sep = V3Helpers::V3SeparatorCode(run.Separador()); });
     IgnoringErrors([&] { target.GetDataSet(2)->LoadFromFile(file, sep, names, 2); });

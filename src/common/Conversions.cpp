@@ -203,33 +203,38 @@ char* FixedFifteenDigits(char* out, double value) {
     if (!kExactArithmetic) return nullptr;
     const double a = std::fabs(value);
     if (!(a >= 1e-4 && a < 1e15)) return nullptr;
-    for (int k = 0; k <= kMaxExactPower; ++k) {
+    // Any number of places that gives such a decimal gives the same one
+    // (trailing zeros aside), so the count that served the last value, which
+    // in a data set is usually right again, is tried first.
+    thread_local int lastPlaces = 0;
+    for (int attempt = -1; attempt <= kMaxExactPower; ++attempt) {
+        const int k = attempt < 0 ? lastPlaces : attempt;
         const double scaled = a * kExactPowersOfTen[k];
-        if (scaled >= 1e15) return nullptr;
-        auto digits = static_cast<std::uint64_t>(scaled);
+        if (scaled >= 1e15) {
+            if (attempt < 0) continue;
+            return nullptr;
+        }
+        auto digits = static_cast<std::int64_t>(scaled);
         if (static_cast<double>(digits) != scaled || scaled / kExactPowersOfTen[k] != a) continue;
+        lastPlaces = k;
         int places = k;
         while (places > 0 && digits % 10 == 0) {
             digits /= 10;
             --places;
         }
-        char text[24];
-        char* end = std::to_chars(text, text + sizeof text, digits).ptr;
-        // Leading zeros of a value below 1, so that there is a digit before the point.
-        int length = static_cast<int>(end - text);
+        // Written right to left straight into out: the digits, the point
+        // after `places` of them, and a "0" before it for a value below 1.
+        int length = 1;
+        while (length < 15 && static_cast<double>(digits) >= kExactPowersOfTen[length]) ++length;
         if (value < 0) *out++ = '-';
-        if (length <= places) {
-            *out++ = '0';
-            *out++ = '.';
-            for (int z = length; z < places; ++z) *out++ = '0';
-            return std::copy(text, end, out);
+        const int width = places == 0 ? length : std::max(length, places + 1) + 1;
+        char* p = out + width;
+        for (int written = 0; p != out; ++written) {
+            if (written == places && places > 0) *--p = '.';
+            *--p = static_cast<char>('0' + digits % 10);
+            digits /= 10;
         }
-        out = std::copy(text, end - places, out);
-        if (places > 0) {
-            *out++ = '.';
-            out = std::copy(end - places, end, out);
-        }
-        return out;
+        return out + width;
     }
     return nullptr;
 }
@@ -362,7 +367,7 @@ void ReplaceAllShrinking(std::string& text, std::string_view what, std::string_v
         text = ReplaceAll(text, what, with);
         return;
     }
-    std::size_t hit = text.find(what);
+    std::size_t hit = FindText(text, what);
     if (hit == std::string::npos) return;
     // What lies at and after `read` is still the original text: the written
     // part never overtakes it.
@@ -374,10 +379,38 @@ void ReplaceAllShrinking(std::string& text, std::string_view what, std::string_v
         std::memcpy(data + write, with.data(), with.size());
         write += with.size();
         read = hit + what.size();
-        hit = text.find(what, read);
+        hit = FindText(text, what, read);
     }
     std::memmove(data + write, data + read, text.size() - read);
     text.resize(write + text.size() - read);
+}
+
+std::size_t FindText(std::string_view text, std::string_view what, std::size_t from) noexcept {
+    if (what.empty()) return from <= text.size() ? from : std::string_view::npos;
+    if (what.size() > text.size()) return std::string_view::npos;
+    const std::size_t last = text.size() - what.size();
+    std::size_t i = from;
+    if (what.size() >= 2) {
+        // Blocks where the first two or three characters never meet are
+        // passed over in a loop that the compiler vectorises.
+        constexpr std::size_t kBlock = 64;
+        const std::size_t third = what.size() > 2 ? 2 : 1;
+        const char a = what[0], b = what[1], c = what[third];
+        for (; i + kBlock <= last; i += kBlock) {
+            const char* t = text.data() + i;
+            unsigned char hits = 0;
+            for (std::size_t j = 0; j < kBlock; ++j)
+                hits |= static_cast<unsigned char>((t[j] == a) & (t[j + 1] == b) & (t[j + third] == c));
+            if (hits != 0) break;
+        }
+    }
+    for (; i <= last; ++i) {
+        if (text[i] != what[0]) continue;
+        std::size_t j = 1;
+        while (j < what.size() && text[i + j] == what[j]) ++j;
+        if (j == what.size()) return i;
+    }
+    return std::string_view::npos;
 }
 
 std::string_view TrimSpaces(std::string_view text) {

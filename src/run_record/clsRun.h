@@ -88,6 +88,11 @@ public:
 
     clsRun() = default;
 
+    // Hands the data text over and leaves it empty, for a caller that has
+    // no further use for the record's own copy.
+    String TakeTrainValues() noexcept { return std::exchange(TrainValues_, String()); }
+    String TakeValidationValues() noexcept { return std::exchange(ValidationValues_, String()); }
+
     // Defaults of a new run. Genes and ErrorType are written directly, so
     // neither the Genes side effect nor the ErrorType check applies.
     void Novo();
@@ -96,9 +101,15 @@ public:
     // record; false at the first field that fails, keeping what was stored.
     Boolean ConvertValues(const String& Values);
 
-#define ORV_CLSRUN_ACCESSORS(Type, Name)              \
+    // The setter swaps, so that the old value (a data text of many
+    // megabytes) is freed when the setter returns, also when the new one is
+    // empty: moving an empty text in would keep the old one's memory.
+#define ORV_CLSRUN_ACCESSORS(Type, Name)                  \
     const Type& Name() const noexcept { return Name##_; } \
-    void Name(Type value) { Name##_ = std::move(value); }
+    void Name(Type value) {                               \
+        using std::swap;                                  \
+        swap(Name##_, value);                             \
+    }
     ORV_CLSRUN_PLAIN_FIELDS(ORV_CLSRUN_ACCESSORS)
 #undef ORV_CLSRUN_ACCESSORS
 

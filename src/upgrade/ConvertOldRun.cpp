@@ -265,7 +265,7 @@ FilePath clsFileParser::ConvertOldRun(const FilePath& Path, clsRun& theRun) {
         tables.Validation =
             Version1Table(TableRows(run.NumeroResultadosValidar(), lines), run.NumeroTerminais(), keepAll);
         WalkDataSection(lines, run, tables, decimal.Mark());
-        lines = Version1Lines{};  // the file's text is not needed past this point
+        String().swap(lines.text);  // the file's text is not needed past this point
 
         TempFiles cleanup;
         const FilePath trainTemp = folder->File(kTrainTemp);

@@ -51,7 +51,7 @@ bool IsDataNumber(std::string_view field) { return IsNumericText(field, ".") || 
 
 // Each replacement is one left-to-right pass, so three spaces become two.
 void ReplaceOnce(String& text, std::string_view what, std::string_view with) {
-    if (!what.empty() && text.find(what) != String::npos) ReplaceAllShrinking(text, what, with);
+    if (!what.empty() && FindText(text, what) != String::npos) ReplaceAllShrinking(text, what, with);
 }
 
 String DoubledSeparator(std::string_view sep) { return String(sep) + String(sep); }
@@ -110,7 +110,7 @@ bool clsFileParser::OpenDataFile(const FilePath& path, Long WhichSet, Long separ
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (IsDataNumber(fields[i])) continue;
             if (i + 1 < fields.size()) {
-                FileText_.clear();
+                String().swap(FileText_);
                 return false;
             }
             break;

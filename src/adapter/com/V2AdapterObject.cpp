@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 #include <wrl/client.h>
 
@@ -97,7 +98,7 @@ HRESULT V2AdapterObject::Convert(BSTR pRunFilePath, IDispatch** pRun) {
         // The path goes on in UTF-16 as it came: through the ANSI code page a
         // name in another script would lose its letters.
         const std::wstring path(pRunFilePath ? pRunFilePath : L"", SysStringLen(pRunFilePath));
-        const clsRun loaded = V2Adapter::LoadForConversion(std::filesystem::path(path));
+        clsRun loaded = V2Adapter::LoadForConversion(std::filesystem::path(path));
         // Only a loaded file gets as far as the caller's object. Its reference
         // is left as it is; without the target run interface it reaches the
         // adapter as none, which refuses it with a type mismatch.
@@ -108,7 +109,7 @@ HRESULT V2AdapterObject::Convert(BSTR pRunFilePath, IDispatch** pRun) {
             target = BridgeTargetRun(std::move(run));
         }
         ComHostFactory factory;
-        V2Adapter(factory).TransferLoadedRun(loaded, target);
+        V2Adapter(factory).TransferLoadedRun(std::move(loaded), target);
     });
 }
 
