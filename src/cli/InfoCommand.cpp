@@ -7,14 +7,15 @@
 #include <map>
 #include <string_view>
 
+#include "adapter/V2Adapter.h"
 #include "cli/Commands.h"
-#include "cli/ConvertedRun.h"
 #include "host/Encoding.h"
 #include "cli/ErrorLine.h"
 #include "cli/LoadAsConvert.h"
 #include "cli/RunSummary.h"
 #include "common/Conversions.h"
 #include "host/Formula.h"
+#include "host/ReferenceHost.h"
 #include "host/ModelEvaluator.h"
 #include "legacy_file/clsFileParser.h"
 
@@ -75,10 +76,14 @@ std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
     if (TrimSpaces(record.Karva()).empty()) return {"n/a (no model)", "n/a (no model)"};
     std::array<std::string, 2> texts;
     try {
-        const ConvertedRun converted = ConvertRecord(record);
+        // The record goes to the host as it stands, not first copied with
+        // its data texts.
+        refhost::ReferenceHost host;
+        const auto converted = host.CreateRun();
+        V2Adapter(host).TransferLoadedRun(record, converted);
         const auto model = refhost::DecodeModel(record.Karva(), record.LinkingFunction());
         for (std::int32_t which = 1; which <= 2; ++which) {
-            const auto& data = converted.run->Data(which);
+            const auto& data = converted->Data(which);
             std::string& text = texts[static_cast<std::size_t>(which - 1)];
             if (!data.Loaded() || data.RecordCount() == 0) {
                 text = "n/a (no data)";

@@ -95,10 +95,10 @@ Fit FitOn(const ModelTree& model, const DataSet& data) {
     fit.targets.reserve(data.RecordCount());
     fit.outputs.reserve(data.RecordCount());
     for (std::size_t r = 0; r < data.RecordCount(); ++r) {
-        const std::vector<double> record = data.Record(r);
+        const std::span<const double> record = data.Fields(r);
         if (record.empty()) continue;
         fit.targets.push_back(record.back());
-        fit.outputs.push_back(EvaluateModel(model, std::span(record).first(record.size() - 1)));
+        fit.outputs.push_back(EvaluateModel(model, record.first(record.size() - 1)));
     }
     return fit;
 }
