@@ -204,11 +204,11 @@ char* FixedFifteenDigits(char* out, double value) {
     const double a = std::fabs(value);
     if (!(a >= 1e-4 && a < 1e15)) return nullptr;
     // Any number of places that gives such a decimal gives the same one
-    // (trailing zeros aside), so the count that served the last value, which
-    // in a data set is usually right again, is tried first.
-    thread_local int lastPlaces = 0;
+    // (trailing zeros aside), so six places, enough for most data values,
+    // are tried first; the search from none follows when they fail.
+    constexpr int kFirstGuess = 6;
     for (int attempt = -1; attempt <= kMaxExactPower; ++attempt) {
-        const int k = attempt < 0 ? lastPlaces : attempt;
+        const int k = attempt < 0 ? kFirstGuess : attempt;
         const double scaled = a * kExactPowersOfTen[k];
         if (scaled >= 1e15) {
             if (attempt < 0) continue;
@@ -216,7 +216,6 @@ char* FixedFifteenDigits(char* out, double value) {
         }
         auto digits = static_cast<std::int64_t>(scaled);
         if (static_cast<double>(digits) != scaled || scaled / kExactPowersOfTen[k] != a) continue;
-        lastPlaces = k;
         int places = k;
         while (places > 0 && digits % 10 == 0) {
             digits /= 10;

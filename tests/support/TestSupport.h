@@ -15,8 +15,8 @@
 namespace orv::test {
 
 // Sets LC_ALL for the lifetime of the object and restores it afterwards.
-// The component reads the environment afresh at each number, so this is how
-// a user switches locale.
+// The component reads the environment afresh at each operation (a load, an
+// upgrade, a data import), so this is how a user switches locale.
 class ScopedLocale {
 public:
     explicit ScopedLocale(const char* name);
