@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,7 +19,7 @@ using SummaryLines = std::vector<std::pair<std::string, std::string>>;
 SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8);
 
 // Records in a data text: its lines that hold more than blanks.
-std::size_t CountRecords(const std::string& values);
+std::size_t CountRecords(std::string_view values);
 
 // Field names are stored split by spaces or by the data separator.
 std::vector<std::string> FieldNameList(const std::string& text, const std::string& separator);
