@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string_view>
+#include <utility>
 
 #include "adapter/V2Adapter.h"
 #include "cli/Commands.h"
@@ -70,17 +73,19 @@ std::vector<std::string> FieldNameList(const std::string& text, const std::strin
 
 namespace {
 
+// Hands a record to a conversion: as it stands, or giving up its data texts.
+using Transfer = std::function<void(V2Adapter&, const std::shared_ptr<refhost::Run>&)>;
+
 // R-square of the best model recomputed on the converted training and test
 // data, as texts to print beside the stored figures.
-std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
+std::array<std::string, 2> RecomputedRSquare(const clsRun& record, const Transfer& transfer) {
     if (TrimSpaces(record.Karva()).empty()) return {"n/a (no model)", "n/a (no model)"};
     std::array<std::string, 2> texts;
     try {
-        // The record goes to the host as it stands, not first copied with
-        // its data texts.
         refhost::ReferenceHost host;
         const auto converted = host.CreateRun();
-        V2Adapter(host).TransferLoadedRun(record, converted);
+        V2Adapter adapter(host);
+        transfer(adapter, converted);
         const auto model = refhost::DecodeModel(record.Karva(), record.LinkingFunction());
         for (std::int32_t which = 1; which <= 2; ++which) {
             const auto& data = converted->Data(which);
@@ -99,9 +104,7 @@ std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
     return texts;
 }
 
-}  // namespace
-
-SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8) {
+SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& utf8, const Transfer& transfer) {
     SummaryLines lines;
     auto line = [&lines](const char* label, const std::string& value) { lines.emplace_back(label, value); };
     line("Version:", version == 1 ? "1.0 (upgraded to 2.0 on load)" : "2.0");
@@ -119,7 +122,7 @@ SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8
     line("Training data:", std::to_string(CountRecords(run.TrainValues())) + " records");
     line("Test data:", std::to_string(CountRecords(run.ValidationValues())) + " records");
     line("Fitness:", "error type " + run.ErrorType_toString() + ", selection range " + Number(run.SelectionRange()));
-    const auto recomputed = RecomputedRSquare(run);
+    const auto recomputed = RecomputedRSquare(run, transfer);
     line("  training:", "best " + Number(run.BestFitnessRun()) + " of " + Number(run.MaxFitnessRun()) +
                             ", R-square " + Number(run.rsQuareRun()) + ", recomputed " + recomputed[0]);
     line("  test:", "best " + Number(run.BestFitnessVal()) + " of " + Number(run.MaxFitnessVal()) + ", R-square " +
@@ -128,6 +131,21 @@ SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8
     line("Best model:", formula.empty() ? "(none)" : utf8(formula));
     if (!run.Karva().empty()) line("  Karva:", utf8(run.Karva()));
     return lines;
+}
+
+}  // namespace
+
+SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8) {
+    return Summary(version, run, utf8, [&](V2Adapter& adapter, const std::shared_ptr<refhost::Run>& target) {
+        adapter.TransferLoadedRun(run, target);
+    });
+}
+
+SummaryLines RunSummary(double version, clsRun&& run, const refhost::ToUtf8& utf8) {
+    // The texts are counted before the recomputation takes them.
+    return Summary(version, run, utf8, [&](V2Adapter& adapter, const std::shared_ptr<refhost::Run>& target) {
+        adapter.TransferLoadedRun(std::move(run), target);
+    });
 }
 
 namespace {
