@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <utility>
 
 #include "adapter/V2Adapter.h"
 #include "adapter/V3Helpers.h"
@@ -167,20 +168,31 @@ TEST_F(Transfer, AnUnknownSymbolStopsBeforeAnySetting) {
     }
 }
 
+// The same files whether the caller keeps the record or gives it up; a
+// record given up lets go of its data texts and of nothing else.
 TEST_F(Transfer, WritesDataFilesWithTheHeaderRules) {
     record.FieldNames("a b c");
     record.Separador(3);
     record.TrainValues("1,2,3");
     record.ValidationValues("4,5,6");
-    Run();
-    const auto loads = Calls("LoadFromFile");
-    ASSERT_EQ(loads.size(), 2u);
-    EXPECT_EQ(loads[0]["text"], "a,b,c\r\n1,2,3");
-    EXPECT_EQ(loads[1]["text"], "a b c\r\n4,5,6");
-    EXPECT_EQ(loads[0]["separator"], 2);
-    EXPECT_EQ(loads[0]["fieldNames"], true);
-    EXPECT_EQ(loads[1]["which"], 2);
-    EXPECT_TRUE(std::filesystem::is_empty(host.TempPath())) << "data files are deleted after loading";
+    for (const bool givenUp : {false, true}) {
+        SCOPED_TRACE(givenUp);
+        log.calls.clear();
+        clsRun passed = record;
+        if (givenUp) adapter.TransferLoadedRun(std::move(passed), target);
+        else adapter.TransferLoadedRun(passed, target);
+        const auto loads = Calls("LoadFromFile");
+        ASSERT_EQ(loads.size(), 2u);
+        EXPECT_EQ(loads[0]["text"], "a,b,c\r\n1,2,3");
+        EXPECT_EQ(loads[1]["text"], "a b c\r\n4,5,6");
+        EXPECT_EQ(loads[0]["separator"], 2);
+        EXPECT_EQ(loads[0]["fieldNames"], true);
+        EXPECT_EQ(loads[1]["which"], 2);
+        EXPECT_TRUE(std::filesystem::is_empty(host.TempPath())) << "data files are deleted after loading";
+        EXPECT_EQ(passed.TrainValues() + passed.ValidationValues(), givenUp ? "" : "1,2,34,5,6");
+        EXPECT_EQ(passed.FieldNames(), "a b c");
+        EXPECT_EQ(passed.Karva(), record.Karva());
+    }
 }
 
 TEST_F(Transfer, WithoutTestValuesTheTestSetIsLeftAlone) {

@@ -79,6 +79,8 @@ TEST(ConvertOldRun, DataSectionWalk) {
         {"a tag right after a tag is a value line", 2, 0, 1, {"<TerminalA>", "<VarDep>", "5", "6"}, "0 0\r\n5 0\r\n"},
         {"unknown and validation tags leave the training table alone", 1, 1, 0,
          {"<ValVarDep>", "9", "<TerminalK>", "2", "<VarDep>", "1"}, "1\r\n"},
+        {"eleven terminals write the dependent column twice", 1, 0, 11,
+         {"<TerminalA>", "1", "<TerminalJ>", "10", "<VarDep>", "11"}, "1 0 0 0 0 0 0 0 0 10 11 11\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -108,6 +110,8 @@ TEST(ConvertOldRun, RefusedFiles) {
     blank[0] = "<ValVarDep>";
     EXPECT_COM_ERROR(convert(Version1Text(1, 40000, 1, blank)), err::kOutOfMemory, "Out of memory");
     EXPECT_COM_ERROR(convert(Version1Text(1, 0, 12, {})), err::kSubscriptOutOfRange, nullptr);
+    // A value is read even in a column that no data file will hold.
+    EXPECT_COM_ERROR(convert(Version1Text(1, 0, 1, {"<TerminalJ>", "1e999"})), err::kOverflow, nullptr);
     EXPECT_COM_ERROR(parser.ConvertOldRun("", run), 91, nullptr);
     EXPECT_FALSE(run.GravadoEmVersaoAnterior());
     // As many value lines as the count claims: accepted.

@@ -27,6 +27,24 @@ TEST(LocaleTest, SeparatorFollowsTheEnvironmentAtEveryCall) {
 #endif
 }
 
+// One operation reads every number with the mark it found at its start; the
+// next one sees a changed locale.
+TEST(LocaleTest, AnOperationKeepsTheMarkItStartedWith) {
+    ScopedLocale comma(kCommaLocale);
+    {
+        const OperationSeparator operation;
+        ScopedLocale point(kPointLocale);
+        const OperationSeparator inner;
+        for (const std::string& mark : {DecimalSeparator(), operation.Mark(), inner.Mark()}) EXPECT_EQ(mark, ",");
+        std::string text = "1.5;2.5";
+        NormaliseDecimals(text, ";");
+        EXPECT_EQ(text, "1,5;2,5");
+    }
+    EXPECT_EQ(DecimalSeparator(), ",");
+    ScopedLocale point(kPointLocale);
+    EXPECT_EQ(OperationSeparator().Mark(), ".");
+}
+
 TEST(LocaleTest, NumbersReadWithEitherMarkInEitherLocale) {
     for (const char* locale : {kCommaLocale, kPointLocale}) {
         ScopedLocale scoped(locale);
