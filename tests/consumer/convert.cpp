@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
         orv::refhost::ReferenceHost host;
         auto run = host.CreateRun();
         orv::V2Adapter(host).Convert(argv[1], run);
-        std::cout << orv::refhost::RunJson(*run, orv::refhost::ToUtf8("windows-1252")).dump(2) << '\n';
+        orv::refhost::WriteRunJson(std::cout, *run, orv::refhost::ToUtf8("windows-1252"));
+        std::cout << '\n';
     } catch (const orv::ComError& e) {
         std::cerr << argv[1] << ": error " << e.Number() << ": " << e.Description() << '\n';
         return 1;
