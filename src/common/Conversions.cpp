@@ -193,49 +193,71 @@ bool QuickNumber(std::string_view text, char sep, double& value) {
     return true;
 }
 
+// "00" to "99", for writing two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Writes |value| in fixed notation when a decimal of at most 15 significant
-// digits, not below 1e-4, reads back as value. Any such decimal is the value
-// rounded to 15 digits (a normal double is nearer to it than half a unit of
-// the 15th digit), so it is also the shortest text that reads back. Most data
+// digits, not below 1e-4, reads back as value. Such a decimal is unique (15
+// digits are coarser than a double), so it is also the shortest text that
+// reads back, and it is the value rounded to 15 digits: one scaling by an
+// exact power of ten finds it, one exact division checks it. Most data
 // values, written with a few decimals, take this way; it answers nullptr for
 // the others.
 char* FixedFifteenDigits(char* out, double value) {
     if (!kExactArithmetic) return nullptr;
     const double a = std::fabs(value);
     if (!(a >= 1e-4 && a < 1e15)) return nullptr;
-    // Any number of places that gives such a decimal gives the same one
-    // (trailing zeros aside), so six places, enough for most data values,
-    // are tried first; the search from none follows when they fail.
-    constexpr int kFirstGuess = 6;
-    for (int attempt = -1; attempt <= kMaxExactPower; ++attempt) {
-        const int k = attempt < 0 ? kFirstGuess : attempt;
-        const double scaled = a * kExactPowersOfTen[k];
-        if (scaled >= 1e15) {
-            if (attempt < 0) continue;
-            return nullptr;
-        }
-        auto digits = static_cast<std::int64_t>(scaled);
-        if (static_cast<double>(digits) != scaled || scaled / kExactPowersOfTen[k] != a) continue;
-        int places = k;
-        while (places > 0 && digits % 10 == 0) {
-            digits /= 10;
-            --places;
-        }
-        // Written right to left straight into out: the digits, the point
-        // after `places` of them, and a "0" before it for a value below 1.
-        int length = 1;
-        while (length < 15 && static_cast<double>(digits) >= kExactPowersOfTen[length]) ++length;
-        if (value < 0) *out++ = '-';
-        const int width = places == 0 ? length : std::max(length, places + 1) + 1;
-        char* p = out + width;
-        for (int written = 0; p != out; ++written) {
-            if (written == places && places > 0) *--p = '.';
-            *--p = static_cast<char>('0' + digits % 10);
-            digits /= 10;
-        }
-        return out + width;
+    // Places that scale a into [1e14, 1e15): 14 less its decimal exponent,
+    // estimated from the binary one and corrected by the scaled value.
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &a, sizeof bits);
+    const int binary = static_cast<int>(bits >> 52) - 1023;
+    const int e = (binary * 1233) >> 12;  // 1233 / 4096 is just above log10(2)
+    int places = std::clamp(14 - e, 0, 18);
+    double scaled = a * kExactPowersOfTen[places];
+    while (scaled >= 1e15 && places > 0) scaled = a * kExactPowersOfTen[--places];
+    while (scaled < 1e14 && places < 18) scaled = a * kExactPowersOfTen[++places];
+    // When a decimal of 15 digits reads back as a, a scaled lies within 0.2
+    // of its digits, whatever the rounding of the product.
+    auto digits = static_cast<std::uint64_t>(scaled + 0.5);  // exact: scaled is below 2^50
+    if (static_cast<double>(digits) / kExactPowersOfTen[places] != a) return nullptr;
+    // Trailing zeros of the fraction go, eight, four, two and one at a time.
+    while (places >= 8 && digits % 100000000 == 0) {
+        digits /= 100000000;
+        places -= 8;
     }
-    return nullptr;
+    for (const auto& [step, power] : {std::pair{4, 10000u}, std::pair{2, 100u}, std::pair{1, 10u}}) {
+        if (places >= step && digits % power == 0) {
+            digits /= power;
+            places -= step;
+        }
+    }
+    // Right to left into a scratch buffer: the fraction (zeros included once
+    // the digits run out), the point, then the whole part, "0" for none.
+    char buf[32];
+    char* const end = buf + sizeof buf;
+    char* p = end;
+    int written = 0;
+    for (; written + 2 <= places; written += 2, digits /= 100) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * (digits % 100), 2);
+    }
+    if (written < places) {
+        *--p = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+    }
+    if (places > 0) *--p = '.';
+    for (; digits >= 10; digits /= 100) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * (digits % 100), 2);
+    }
+    if (digits > 0 || *p == '.') *--p = static_cast<char>('0' + digits);
+    if (value < 0) *out++ = '-';
+    std::memcpy(out, p, static_cast<std::size_t>(end - p));
+    return out + (end - p);
 }
 
 }  // namespace
