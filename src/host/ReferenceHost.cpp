@@ -10,6 +10,8 @@
 
 #include "common/ComError.h"
 #include "common/Conversions.h"
+#include "host/DataText.h"
+#include "host/PairedWork.h"
 #include "platform/FilePath.h"
 #include "upgrade/v2LocaleSettings.h"
 
@@ -23,81 +25,6 @@ ComError HostError(std::int32_t number, const std::string& description) {
 }
 
 ComError InvalidArgument(const std::string& what) { return HostError(5, "Invalid procedure call or argument: " + what); }
-
-bool IsBlankLine(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
-
-// Plain loops: fields and lines are a few characters long, shorter than a
-// library search takes to start.
-std::size_t LineEnd(std::string_view text, std::size_t start) {
-    for (std::size_t i = start; i < text.size(); ++i)
-        if (text[i] == '\r' || text[i] == '\n') return i;
-    return std::string_view::npos;
-}
-
-std::size_t FindChar(std::string_view text, char c, std::size_t start) {
-    for (std::size_t i = start; i < text.size(); ++i)
-        if (text[i] == c) return i;
-    return std::string_view::npos;
-}
-
-// Calls f(line, number) for every line of the file, read a piece at a time;
-// CR LF, LF and lone CR end lines. Paths cross the host interfaces as ANSI
-// text, as every text does.
-template <class F>
-void ForEachFileLine(const std::string& path, F&& f) {
-    std::ifstream in(FilePath(path).Native(), std::ios::binary);
-    if (!in) throw HostError(53, "File not found: " + path);
-    constexpr std::size_t kChunk = 1 << 20;
-    std::string buffer;
-    std::size_t kept = 0, number = 1;  // kept: bytes of an unfinished line at the front
-    for (bool atEnd = false; !atEnd;) {
-        // A line longer than a piece doubles the buffer, so that it is read
-        // and searched in linear time.
-        const std::size_t want = std::max(kChunk, kept);
-        buffer.resize(kept + want);
-        in.read(buffer.data() + kept, static_cast<std::streamsize>(want));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        atEnd = got < want;
-        if (atEnd && in.bad()) throw HostError(57, "Cannot read " + path);
-        const std::string_view text(buffer.data(), kept + got);
-        std::size_t start = 0;
-        while (start < text.size()) {
-            std::size_t end = LineEnd(text, start);
-            // A CR last in the piece may be the first half of a CR LF.
-            if (!atEnd && (end == std::string_view::npos || end + 1 == text.size())) break;
-            if (end == std::string_view::npos) end = text.size();
-            f(text.substr(start, end - start), number++);
-            if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
-            start = end + 1;
-        }
-        start = std::min(start, text.size());
-        if (start > 0) std::memmove(buffer.data(), buffer.data() + start, text.size() - start);
-        kept = text.size() - start;
-    }
-}
-
-// Splits a line at the separator; a space separator also swallows runs of spaces.
-template <class F>
-void ForEachField(std::string_view line, std::string_view sep, F&& f) {
-    if (sep == " ") {
-        std::size_t i = 0;
-        while (i < line.size()) {
-            while (i < line.size() && line[i] == ' ') ++i;
-            if (i == line.size()) break;
-            const std::size_t end = std::min(FindChar(line, ' ', i), line.size());
-            f(line.substr(i, end - i));
-            i = end;
-        }
-        return;
-    }
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = sep.size() == 1 ? FindChar(line, sep[0], start) : line.find(sep, start);
-        f(line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) break;
-        start = end + sep.size();
-    }
-}
 
 }  // namespace
 
@@ -152,56 +79,96 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
     const std::string localeDecimal = v2LocaleSettings::DecimalSeparator();
     const std::string_view decimal = localeDecimal.empty() ? std::string_view(".") : std::string_view(localeDecimal);
 
-    std::vector<std::string> names;
-    std::vector<double> values;
-    std::vector<std::size_t> rows{0};
-    // Room for the whole file as the first megabyte suggests, so that the
-    // values are not copied over and over as they grow; pages never used
-    // cost no memory.
-    std::error_code ec;
-    const auto fileSize = static_cast<double>(std::filesystem::file_size(FilePath(path).Native(), ec));
-    std::size_t bytesSeen = 0;
-    bool sized = ec.value() != 0;
-    bool header = fieldNames;
-    ForEachFileLine(path, [&](std::string_view line, std::size_t number) {
-        bytesSeen += line.size() + 1;
-        if (!sized && bytesSeen >= (1u << 20)) {
-            const double scale = fileSize / static_cast<double>(bytesSeen) * 1.05;
-            values.reserve(static_cast<std::size_t>(static_cast<double>(values.size()) * scale) + 64);
-            rows.reserve(static_cast<std::size_t>(static_cast<double>(rows.size()) * scale) + 64);
-            sized = true;
-        }
-        if (IsBlankLine(line)) return;
-        if (header) {
-            ForEachField(line, sep, [&](std::string_view f) { names.emplace_back(TrimSpaces(f)); });
-            header = false;
-            return;
-        }
-        std::size_t field = 0;
-        ForEachField(line, sep, [&](std::string_view f) {
-            ++field;
-            try {
-                values.push_back(TextToDouble(f, decimal));
-            } catch (const ComError& e) {
-                if (e.Number() != err::kTypeMismatch) throw;
-                throw HostError(err::kTypeMismatch, "Line " + std::to_string(number) + ", field " +
-                                                        std::to_string(field) + ": '" + std::string(f) +
-                                                        "' is not a number");
+    std::ifstream in(FilePath(path).Native(), std::ios::binary);
+    if (!in) throw HostError(53, "File not found: " + path);
+
+    // The file is read a piece of whole lines at a time; two pieces at a
+    // time are parsed on two threads and appended in order.
+    struct Piece {
+        std::string text;
+        DataRows rows;
+        double valuesPerByte = 0, rowsPerByte = 0;  // as the pieces before had them
+    };
+    double valuesPerByte = 0, rowsPerByte = 0;
+    constexpr std::size_t kPiece = 1 << 22;
+    std::string carry;  // the start of a line that the last piece cut
+    bool atEnd = false;
+    const auto next = [&](Piece& piece) {
+        if (atEnd && carry.empty()) return false;
+        piece.text.swap(carry);
+        carry.clear();
+        piece.valuesPerByte = valuesPerByte;
+        piece.rowsPerByte = rowsPerByte;
+        for (;;) {
+            const std::size_t kept = piece.text.size();
+            // A line longer than a piece grows the piece, in linear time.
+            const std::size_t want = std::max(kPiece, kept);
+            piece.text.resize(kept + want);
+            in.read(piece.text.data() + kept, static_cast<std::streamsize>(want));
+            const auto got = static_cast<std::size_t>(in.gcount());
+            piece.text.resize(kept + got);
+            atEnd = got < want;
+            if (atEnd && in.bad()) throw HostError(57, "Cannot read " + path);
+            const std::size_t whole = WholeLinesLength(piece.text, atEnd);
+            if (whole > 0 || atEnd) {
+                carry.assign(piece.text, whole);
+                piece.text.resize(whole);
+                return true;
             }
-        });
-        rows.push_back(values.size());
-    });
+        }
+    };
+
+    std::vector<DataRows> blocks;
+    std::vector<std::size_t> firstRows{0};
+    std::vector<std::string> names;
+    std::size_t linesBefore = 0;
+    bool namesPending = fieldNames;
+    const auto use = [&](Piece& piece) {
+        if (piece.rows.failure) ThrowDataFailure(piece.rows, linesBefore);
+        linesBefore += piece.rows.lines;
+        if (!piece.rows.names.empty()) names = std::move(piece.rows.names);
+        if (piece.rows.rowEnds.empty()) return;
+        valuesPerByte = static_cast<double>(piece.rows.values.size()) / static_cast<double>(piece.text.size());
+        rowsPerByte = static_cast<double>(piece.rows.rowEnds.size()) / static_cast<double>(piece.text.size());
+        firstRows.push_back(firstRows.back() + piece.rows.rowEnds.size());
+        blocks.push_back(std::move(piece.rows));
+    };
+    const auto parse = [&](Piece& piece, bool& pending) {
+        piece.rows = DataRows{};
+        // Room for what the pieces before suggest, so that the values are
+        // not copied over as they grow.
+        const auto bytes = static_cast<double>(piece.text.size()) * 1.05;
+        piece.rows.values.reserve(static_cast<std::size_t>(bytes * piece.valuesPerByte) + 16);
+        piece.rows.rowEnds.reserve(static_cast<std::size_t>(bytes * piece.rowsPerByte) + 16);
+        ReadDataLines(piece.text, sep, decimal, pending, piece.rows);
+    };
+
+    Piece a, b;
+    // Until the names line is read, one piece at a time: it is the first
+    // line that is not blank, wherever that falls.
+    while (namesPending && next(a)) {
+        parse(a, namesPending);
+        use(a);
+    }
+    PairedWork(a, b, next, [&](Piece& piece) {
+        bool noNames = false;
+        parse(piece, noNames);
+    }, use);
 
     separator_ = separator;
     fieldNames_ = std::move(names);
-    values_ = std::move(values);
-    rowStart_ = std::move(rows);
+    blocks_ = std::move(blocks);
+    firstRows_ = std::move(firstRows);
     loaded_ = true;
 }
 
 std::span<const double> DataSet::Fields(std::size_t r) const {
-    if (r + 1 >= rowStart_.size()) throw ComError::SubscriptOutOfRange();
-    return std::span<const double>(values_).subspan(rowStart_[r], rowStart_[r + 1] - rowStart_[r]);
+    if (r >= RecordCount()) throw ComError::SubscriptOutOfRange();
+    const auto b = static_cast<std::size_t>(std::upper_bound(firstRows_.begin(), firstRows_.end(), r) - firstRows_.begin()) - 1;
+    const DataRows& block = blocks_[b];
+    const std::size_t i = r - firstRows_[b];
+    const std::size_t start = i == 0 ? 0 : block.rowEnds[i - 1];
+    return std::span<const double>(block.values).subspan(start, block.rowEnds[i] - start);
 }
 
 std::vector<double> DataSet::Record(std::size_t r) const {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "adapter/HostInterfaces.h"
+#include "host/DataText.h"
 
 namespace pugi {
 class xml_document;
@@ -60,7 +61,7 @@ public:
     bool Loaded() const { return loaded_; }
     std::int32_t Separator() const { return separator_; }
     const std::vector<std::string>& FieldNames() const { return fieldNames_; }
-    std::size_t RecordCount() const { return rowStart_.empty() ? 0 : rowStart_.size() - 1; }
+    std::size_t RecordCount() const { return firstRows_.empty() ? 0 : firstRows_.back(); }
     // The fields of record r (from 0).
     std::vector<double> Record(std::size_t r) const;
     std::span<const double> Fields(std::size_t r) const;
@@ -69,8 +70,10 @@ private:
     bool loaded_ = false;
     std::int32_t separator_ = 0;
     std::vector<std::string> fieldNames_;
-    std::vector<double> values_;
-    std::vector<std::size_t> rowStart_;  // record r spans [rowStart_[r], rowStart_[r+1])
+    // The records in blocks as the pieces of the file were read: no block is
+    // copied into a whole.
+    std::vector<DataRows> blocks_;
+    std::vector<std::size_t> firstRows_;  // block b holds records [firstRows_[b], firstRows_[b + 1])
 };
 
 class Model : public host::IModel {

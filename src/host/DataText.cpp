@@ -1,0 +1,183 @@
+#include "host/DataText.h"
+
+#include "common/ComError.h"
+#include "common/Conversions.h"
+
+#include <cfloat>
+#include <cstdint>
+
+namespace orv::refhost {
+namespace {
+
+bool IsBlankLine(std::string_view line) {
+    return line.empty() || ((line[0] == ' ' || line[0] == '\t') && line.find_first_not_of(" \t") == std::string_view::npos);
+}
+
+// Plain loops: fields and lines are a few characters long, shorter than a
+// library search takes to start.
+std::size_t LineEnd(std::string_view text, std::size_t start) {
+    for (std::size_t i = start; i < text.size(); ++i)
+        if (text[i] == '\r' || text[i] == '\n') return i;
+    return std::string_view::npos;
+}
+
+std::size_t FindChar(std::string_view text, char c, std::size_t start) {
+    for (std::size_t i = start; i < text.size(); ++i)
+        if (text[i] == c) return i;
+    return std::string_view::npos;
+}
+
+// Splits a line at the separator; a space separator also swallows runs of spaces.
+template <class F>
+void ForEachField(std::string_view line, std::string_view sep, F&& f) {
+    if (sep == " ") {
+        std::size_t i = 0;
+        while (i < line.size()) {
+            while (i < line.size() && line[i] == ' ') ++i;
+            if (i == line.size()) break;
+            const std::size_t end = std::min(FindChar(line, ' ', i), line.size());
+            f(line.substr(i, end - i));
+            i = end;
+        }
+        return;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = sep.size() == 1 ? FindChar(line, sep[0], start) : line.find(sep, start);
+        f(line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) break;
+        start = end + sep.size();
+    }
+}
+
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
+constexpr bool kExactArithmetic = true;
+#else
+constexpr bool kExactArithmetic = false;
+#endif
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common record, numbers of an optional "-", digits and at most one
+// decimal mark, short enough to be read exactly, split by a separator of
+// one character: read in one pass from p up to its line break, to the
+// values the general reading gives (one correctly rounded division). The
+// end of the record, or nullptr with nothing appended for a line of any
+// other shape; the general reading then decides.
+const char* QuickRecord(const char* p, const char* const end, char separator, char mark, std::vector<double>& values) {
+    const std::size_t start = values.size();
+    for (;;) {
+        const bool negative = p != end && *p == '-';
+        if (negative) ++p;
+        std::uint64_t mantissa = 0;
+        const char* const first = p;
+        for (; p != end && *p >= '0' && *p <= '9'; ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+        const std::ptrdiff_t whole = p - first;
+        std::ptrdiff_t fraction = 0;
+        if (p != end && *p == mark) {
+            const char* const point = ++p;
+            for (; p != end && *p >= '0' && *p <= '9'; ++p)
+                mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+            fraction = p - point;
+        }
+        const std::ptrdiff_t digits = whole + fraction;
+        const bool lineEnds = p == end || *p == '\r' || *p == '\n';
+        if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53) || fraction > 22 ||
+            (!lineEnds && *p != separator)) {
+            values.resize(start);
+            return nullptr;
+        }
+        const double v = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
+        values.push_back(negative ? -v : v);
+        if (lineEnds) return p;
+        ++p;
+    }
+}
+
+}  // namespace
+
+void DataRows::Clear() {
+    values.clear();
+    rowEnds.clear();
+    names.clear();
+    lines = 0;
+    failure = nullptr;
+    failureLine = failureField = 0;
+    failureText.clear();
+}
+
+void ReadDataLines(std::string_view text, std::string_view separator, std::string_view decimal, bool& namesPending,
+                   DataRows& rows) {
+    // One-character marks that cannot be taken for each other, in arithmetic
+    // that rounds once (see TextToDouble).
+    const bool quick = separator.size() == 1 && separator[0] != ' ' && decimal.size() == 1 &&
+                       (decimal[0] == '.' || decimal[0] == ',') && separator[0] != decimal[0] &&
+                       kExactArithmetic;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        if (quick && !namesPending) {
+            if (const char* at = QuickRecord(text.data() + start, text.data() + text.size(), separator[0], decimal[0],
+                                             rows.values)) {
+                std::size_t end = static_cast<std::size_t>(at - text.data());
+                if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+                start = end + 1;
+                ++rows.lines;
+                rows.rowEnds.push_back(rows.values.size());
+                continue;
+            }
+        }
+        std::size_t end = LineEnd(text, start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(start, end - start);
+        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+        start = end + 1;
+        ++rows.lines;
+        if (IsBlankLine(line)) continue;
+        if (namesPending) {
+            ForEachField(line, separator, [&](std::string_view f) { rows.names.emplace_back(TrimSpaces(f)); });
+            namesPending = false;
+            continue;
+        }
+        std::size_t field = 0;
+        std::string_view failed;
+        try {
+            ForEachField(line, separator, [&](std::string_view f) {
+                ++field;
+                failed = f;
+                rows.values.push_back(TextToDouble(f, decimal));
+            });
+        } catch (...) {
+            rows.values.resize(rows.rowEnds.empty() ? 0 : rows.rowEnds.back());
+            rows.failure = std::current_exception();
+            rows.failureLine = rows.lines;
+            rows.failureField = field;
+            rows.failureText = failed;
+            return;
+        }
+        rows.rowEnds.push_back(rows.values.size());
+    }
+}
+
+void ThrowDataFailure(const DataRows& rows, std::size_t linesBefore) {
+    try {
+        std::rethrow_exception(rows.failure);
+    } catch (const ComError& e) {
+        if (e.Number() != err::kTypeMismatch) throw;
+        throw ComError(err::kTypeMismatch, "ReferenceHost",
+                       "Line " + std::to_string(linesBefore + rows.failureLine) + ", field " +
+                           std::to_string(rows.failureField) + ": '" + rows.failureText + "' is not a number");
+    }
+}
+
+std::size_t WholeLinesLength(std::string_view text, bool atEnd) {
+    if (atEnd) return text.size();
+    for (std::size_t i = text.size(); i-- > 0;) {
+        if (text[i] == '\n') return i + 1;
+        if (text[i] == '\r' && i + 1 < text.size()) return i + 1;
+    }
+    return 0;
+}
+
+}  // namespace orv::refhost
