@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "common/Conversions.h"
+#include "host/PairedWork.h"
 
 namespace orv::refhost {
 namespace {
@@ -43,6 +45,11 @@ public:
     void Commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
 
     JsonStream& operator<<(std::string_view text) {
+        if (text.size() >= kSize) {  // a block of records: no copy into the buffer
+            Flush();
+            out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+            return *this;
+        }
         char* at = Reserve(text.size());
         std::memcpy(at, text.data(), text.size());
         Commit(at + text.size());
@@ -77,28 +84,58 @@ char* WriteNumber(char* at, double v) {
     return end;
 }
 
+// Rows [first, last) of a data set, one per line, each line but the first
+// of the set led by a comma.
+struct RecordLines {
+    std::size_t first = 0, last = 0;
+    std::unique_ptr<char[]> text;  // not cleared first: every character used is written
+    std::size_t capacity = 0, size = 0;
+};
+
+void FormatRecords(const DataSet& data, std::string_view rowStart, RecordLines& lines) {
+    std::size_t most = 0;
+    for (std::size_t r = lines.first; r < lines.last; ++r) most += rowStart.size() + 4 + data.Fields(r).size() * 42;
+    if (most > lines.capacity) {
+        lines.text.reset(new char[most]);
+        lines.capacity = most;
+    }
+    char* p = lines.text.get();
+    for (std::size_t r = lines.first; r < lines.last; ++r) {
+        const auto fields = data.Fields(r);
+        const std::string_view start = r == 0 ? rowStart.substr(1) : rowStart;
+        p = std::copy(start.begin(), start.end(), p);
+        *p++ = '[';
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            *p++ = f == 0 ? ' ' : ',';
+            if (f > 0) *p++ = ' ';
+            p = WriteNumber(p, fields[f]);
+        }
+        if (!fields.empty()) *p++ = ' ';
+        *p++ = ']';
+    }
+    lines.size = static_cast<std::size_t>(p - lines.text.get());
+}
+
 void WriteRecords(JsonStream& out, const DataSet& data, std::size_t depth) {
     if (data.RecordCount() == 0) {
         out << "[]";
         return;
     }
-    std::string rowStart = ",\n" + std::string(2 * (depth + 1), ' ');
+    const std::string rowStart = ",\n" + std::string(2 * (depth + 1), ' ');
     out << "[";
-    for (std::size_t r = 0; r < data.RecordCount(); ++r) {
-        const auto fields = data.Fields(r);
-        char* at = out.Reserve(rowStart.size() + 4 + fields.size() * 42);
-        const std::string_view start = r == 0 ? std::string_view(rowStart).substr(1) : std::string_view(rowStart);
-        at = std::copy(start.begin(), start.end(), at);
-        *at++ = '[';
-        for (std::size_t f = 0; f < fields.size(); ++f) {
-            *at++ = f == 0 ? ' ' : ',';
-            if (f > 0) *at++ = ' ';
-            at = WriteNumber(at, fields[f]);
-        }
-        if (!fields.empty()) *at++ = ' ';
-        *at++ = ']';
-        out.Commit(at);
-    }
+    // Blocks of rows are formatted two at a time, on two threads.
+    constexpr std::size_t kBlockRows = 1 << 15;
+    std::size_t next = 0;
+    RecordLines a, b;
+    PairedWork(
+        a, b,
+        [&](RecordLines& block) {
+            block.first = next;
+            block.last = next = std::min(next + kBlockRows, data.RecordCount());
+            return block.first < block.last;
+        },
+        [&](RecordLines& block) { FormatRecords(data, rowStart, block); },
+        [&](RecordLines& block) { out << std::string_view(block.text.get(), block.size); });
     out << "\n" << std::string(2 * depth, ' ') << "]";
 }
 
