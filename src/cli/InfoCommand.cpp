@@ -3,14 +3,13 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <string_view>
 #include <utility>
 
-#include "adapter/V2Adapter.h"
+#include "adapter/V3Helpers.h"
 #include "cli/Commands.h"
 #include "host/Encoding.h"
 #include "cli/ErrorLine.h"
@@ -21,19 +20,58 @@
 #include "host/ReferenceHost.h"
 #include "host/ModelEvaluator.h"
 #include "legacy_file/clsFileParser.h"
+#include "upgrade/v2LocaleSettings.h"
 
 namespace orv::cli {
 
-// Lines (split at LF) with anything but blanks and CR on them.
+namespace {
+
+bool BlankOrCr(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// True when the line that starts at `start` (up to the next LF) has nothing
+// but blanks and CR on it.
+bool BlankLineAt(std::string_view values, std::size_t start) {
+    for (std::size_t i = start; i < values.size() && values[i] != '\n'; ++i)
+        if (!BlankOrCr(values[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+// Lines (split at LF) with anything but blanks and CR on them: every line
+// counts but the blank ones, and a blank line starts with a blank, a CR or
+// its LF (or ends the text), so only lines that start so are looked at.
 std::size_t CountRecords(std::string_view values) {
-    std::size_t n = 0;
-    for (std::size_t start = 0; start < values.size();) {
-        std::size_t end = values.find('\n', start);
-        if (end == std::string_view::npos) end = values.size();
-        if (values.substr(start, end - start).find_first_not_of(" \t\r") != std::string_view::npos) ++n;
-        start = end + 1;
+    const std::size_t n = values.size();
+    std::size_t lines = 1, blank = BlankLineAt(values, 0) ? 1 : 0;
+    const auto atLineBreak = [&](std::size_t i) {
+        ++lines;
+        if (i + 1 == n || BlankOrCr(values[i + 1]) || values[i + 1] == '\n') blank += BlankLineAt(values, i + 1) ? 1 : 0;
+    };
+    // Blocks with no line break before a blank, CR or LF (nor before any
+    // other control character) are counted in a loop that the compiler
+    // vectorises.
+    constexpr std::size_t kBlock = 64;
+    std::size_t i = 0;
+    for (; i + kBlock < n; i += kBlock) {
+        const auto* t = reinterpret_cast<const unsigned char*>(values.data() + i);
+        unsigned suspect = 0, breaks = 0;
+        for (std::size_t j = 0; j < kBlock; ++j) {
+            const unsigned lf = t[j] == '\n';
+            const unsigned after = t[j + 1];
+            breaks += lf;
+            suspect |= lf & (after <= ' ');  // blanks, CR and LF, among other controls
+        }
+        if (suspect == 0) {
+            lines += breaks;
+            continue;
+        }
+        for (std::size_t j = 0; j < kBlock; ++j)
+            if (t[j] == '\n') atLineBreak(i + j);
     }
-    return n;
+    for (; i < n; ++i)
+        if (values[i] == '\n') atLineBreak(i);
+    return lines - blank;
 }
 
 namespace {
@@ -73,30 +111,31 @@ std::vector<std::string> FieldNameList(const std::string& text, const std::strin
 
 namespace {
 
-// Hands a record to a conversion: as it stands, or giving up its data texts.
-using Transfer = std::function<void(V2Adapter&, const std::shared_ptr<refhost::Run>&)>;
-
-// R-square of the best model recomputed on the converted training and test
-// data, as texts to print beside the stored figures.
-std::array<std::string, 2> RecomputedRSquare(const clsRun& record, const Transfer& transfer) {
+// R-square of the best model recomputed on the run's training and test data,
+// read as the conversion hands them to a data set, as texts to print beside
+// the stored figures.
+std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
     if (TrimSpaces(record.Karva()).empty()) return {"n/a (no model)", "n/a (no model)"};
     std::array<std::string, 2> texts;
     try {
-        refhost::ReferenceHost host;
-        const auto converted = host.CreateRun();
-        V2Adapter adapter(host);
-        transfer(adapter, converted);
         const auto model = refhost::DecodeModel(record.Karva(), record.LinkingFunction());
-        for (std::int32_t which = 1; which <= 2; ++which) {
-            const auto& data = converted->Data(which);
-            std::string& text = texts[static_cast<std::size_t>(which - 1)];
-            if (!data.Loaded() || data.RecordCount() == 0) {
-                text = "n/a (no data)";
-                continue;
+        const std::string separator = refhost::DataSet().SeparatorText(V3Helpers::V3SeparatorCode(record.Separador()));
+        const std::string localeDecimal = v2LocaleSettings::DecimalSeparator();
+        const std::string_view decimal = localeDecimal.empty() ? std::string_view(".") : std::string_view(localeDecimal);
+        const bool names = !record.FieldNames().empty();
+        // The training file's names line has the data's separator between
+        // the names; the test file's has them as the record keeps them.
+        const std::array<std::string, 2> namesLines{ReplaceAll(record.FieldNames(), " ", separator), record.FieldNames()};
+        const std::array<const std::string*, 2> sets{&record.TrainValues(), &record.ValidationValues()};
+        for (std::size_t k = 0; k < 2; ++k) {
+            try {
+                std::size_t records = 0;
+                const auto r2 =
+                    refhost::RSquareOnText(model, *sets[k], names, namesLines[k], separator, decimal, records);
+                texts[k] = records == 0 ? "n/a (no data)" : r2 ? Number(*r2) : "n/a (undefined on these outputs)";
+            } catch (const ComError& e) {
+                texts[k] = "n/a (error " + std::to_string(e.Number()) + ": " + e.Description() + ")";
             }
-            const auto fit = refhost::FitOn(model, data);
-            const auto r2 = refhost::RSquare(fit.targets, fit.outputs);
-            text = r2 ? Number(*r2) : "n/a (undefined on these outputs)";
         }
     } catch (const ComError& e) {
         texts.fill("n/a (error " + std::to_string(e.Number()) + ": " + e.Description() + ")");
@@ -104,7 +143,7 @@ std::array<std::string, 2> RecomputedRSquare(const clsRun& record, const Transfe
     return texts;
 }
 
-SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& utf8, const Transfer& transfer) {
+SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& utf8) {
     SummaryLines lines;
     auto line = [&lines](const char* label, const std::string& value) { lines.emplace_back(label, value); };
     line("Version:", version == 1 ? "1.0 (upgraded to 2.0 on load)" : "2.0");
@@ -122,7 +161,7 @@ SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& u
     line("Training data:", std::to_string(CountRecords(run.TrainValues())) + " records");
     line("Test data:", std::to_string(CountRecords(run.ValidationValues())) + " records");
     line("Fitness:", "error type " + run.ErrorType_toString() + ", selection range " + Number(run.SelectionRange()));
-    const auto recomputed = RecomputedRSquare(run, transfer);
+    const auto recomputed = RecomputedRSquare(run);
     line("  training:", "best " + Number(run.BestFitnessRun()) + " of " + Number(run.MaxFitnessRun()) +
                             ", R-square " + Number(run.rsQuareRun()) + ", recomputed " + recomputed[0]);
     line("  test:", "best " + Number(run.BestFitnessVal()) + " of " + Number(run.MaxFitnessVal()) + ", R-square " +
@@ -136,16 +175,7 @@ SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& u
 }  // namespace
 
 SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8) {
-    return Summary(version, run, utf8, [&](V2Adapter& adapter, const std::shared_ptr<refhost::Run>& target) {
-        adapter.TransferLoadedRun(run, target);
-    });
-}
-
-SummaryLines RunSummary(double version, clsRun&& run, const refhost::ToUtf8& utf8) {
-    // The texts are counted before the recomputation takes them.
-    return Summary(version, run, utf8, [&](V2Adapter& adapter, const std::shared_ptr<refhost::Run>& target) {
-        adapter.TransferLoadedRun(std::move(run), target);
-    });
+    return Summary(version, run, utf8);
 }
 
 namespace {

@@ -17,9 +17,6 @@ using SummaryLines = std::vector<std::pair<std::string, std::string>>;
 // version is the file's format version as the loader probed it (1 or 2).
 // Labels end with ":"; those of details of the line above start with blanks.
 SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8);
-// The same for a record the caller gives up: its data texts go to the
-// recomputation instead of a copy of them.
-SummaryLines RunSummary(double version, clsRun&& run, const refhost::ToUtf8& utf8);
 
 // Records in a data text: its lines that hold more than blanks.
 std::size_t CountRecords(std::string_view values);

@@ -7,6 +7,8 @@
 
 #include "adapter/V2Adapter.h"
 #include "common/ComError.h"
+#include "host/DataText.h"
+#include "host/PairedWork.h"
 #include "host/ReferenceHost.h"
 
 namespace orv::refhost {
@@ -14,27 +16,54 @@ namespace {
 
 using Operation = double (*)(double, double);  // unary functions ignore the second argument
 
-// What each native function computes, by catalogue key. The generated code's
-// templates (NativeCatalogue.cpp) must compute the same.
-const std::map<std::string, Operation>& Operations() {
-    static const std::map<std::string, Operation> operations = {
-        {"Add", [](double a, double b) { return a + b; }},
-        {"Sub", [](double a, double b) { return a - b; }},
-        {"Mul", [](double a, double b) { return a * b; }},
-        {"Div", [](double a, double b) { return a / b; }},
-        {"Pow", [](double a, double b) { return std::pow(a, b); }},
-        {"Avg2", [](double a, double b) { return (a + b) / 2; }},
-        {"Sqrt", [](double a, double) { return std::sqrt(a); }},
-        {"Exp", [](double a, double) { return std::exp(a); }},
-        {"Ln", [](double a, double) { return std::log(a); }},
-        {"Sin", [](double a, double) { return std::sin(a); }},
-        {"Cos", [](double a, double) { return std::cos(a); }},
-        {"Tan", [](double a, double) { return std::tan(a); }},
-        {"Min2", [](double a, double b) { return std::fmin(a, b); }},
-        {"Max2", [](double a, double b) { return std::fmax(a, b); }},
-        {"Abs", [](double a, double) { return std::fabs(a); }},
-        {"LT", [](double a, double b) { return a < b ? 1.0 : 0.0; }},
-        {"GT", [](double a, double b) { return a > b ? 1.0 : 0.0; }},
+// What each native function computes, by catalogue key, in one list that
+// both the evaluation of one row and that of a batch of rows (ModelProgram)
+// apply. The generated code's templates (NativeCatalogue.cpp) must compute
+// the same.
+enum class Op { Add, Sub, Mul, Div, Pow, Avg2, Sqrt, Exp, Ln, Sin, Cos, Tan, Min2, Max2, Abs, LT, GT };
+
+template <Op op>
+inline double Apply(double a, double b) {
+    if constexpr (op == Op::Add) return a + b;
+    else if constexpr (op == Op::Sub) return a - b;
+    else if constexpr (op == Op::Mul) return a * b;
+    else if constexpr (op == Op::Div) return a / b;
+    else if constexpr (op == Op::Pow) return std::pow(a, b);
+    else if constexpr (op == Op::Avg2) return (a + b) / 2;
+    else if constexpr (op == Op::Sqrt) return std::sqrt(a);
+    else if constexpr (op == Op::Exp) return std::exp(a);
+    else if constexpr (op == Op::Ln) return std::log(a);
+    else if constexpr (op == Op::Sin) return std::sin(a);
+    else if constexpr (op == Op::Cos) return std::cos(a);
+    else if constexpr (op == Op::Tan) return std::tan(a);
+    else if constexpr (op == Op::Min2) return std::fmin(a, b);
+    else if constexpr (op == Op::Max2) return std::fmax(a, b);
+    else if constexpr (op == Op::Abs) return std::fabs(a);
+    else if constexpr (op == Op::LT) return a < b ? 1.0 : 0.0;
+    else return a > b ? 1.0 : 0.0;
+}
+
+struct OperationEntry {
+    Op op;
+    Operation one;                                                     // on one pair of arguments
+    void (*many)(const double*, const double*, double*, std::size_t);  // on n pairs
+};
+
+template <Op op>
+constexpr OperationEntry Entry() {
+    return {op, &Apply<op>, [](const double* a, const double* b, double* out, std::size_t n) {
+                for (std::size_t i = 0; i < n; ++i) out[i] = Apply<op>(a[i], b[i]);
+            }};
+}
+
+const std::map<std::string, OperationEntry>& Operations() {
+    static const std::map<std::string, OperationEntry> operations = {
+        {"Add", Entry<Op::Add>()},   {"Sub", Entry<Op::Sub>()},   {"Mul", Entry<Op::Mul>()},
+        {"Div", Entry<Op::Div>()},   {"Pow", Entry<Op::Pow>()},   {"Avg2", Entry<Op::Avg2>()},
+        {"Sqrt", Entry<Op::Sqrt>()}, {"Exp", Entry<Op::Exp>()},   {"Ln", Entry<Op::Ln>()},
+        {"Sin", Entry<Op::Sin>()},   {"Cos", Entry<Op::Cos>()},   {"Tan", Entry<Op::Tan>()},
+        {"Min2", Entry<Op::Min2>()}, {"Max2", Entry<Op::Max2>()}, {"Abs", Entry<Op::Abs>()},
+        {"LT", Entry<Op::LT>()},     {"GT", Entry<Op::GT>()},
     };
     return operations;
 }
@@ -43,7 +72,7 @@ ComError InvalidCharacter(char symbol) {
     return ComError(v2InvalidCharInFunctionSet, "", std::string("Invalid character: ") + symbol);
 }
 
-Operation OperationOf(const GeneNode& node) {
+const OperationEntry& OperationOf(const GeneNode& node) {
     if (!node.function) throw InvalidCharacter(node.symbol);
     const auto it = Operations().find(node.function->key);
     if (it == Operations().end()) throw ComError(5, "ReferenceHost", "No computation for the function " + node.function->key);
@@ -75,7 +104,7 @@ double EvaluateGene(const GeneTree& gene, std::span<const double> terminals) {
                                                        std::to_string(terminals.size()) + " variables of the data");
             values[i] = terminals[n.terminal];
         } else {
-            values[i] = OperationOf(n)(ArgumentValue(values, n, 0), ArgumentValue(values, n, 1));
+            values[i] = OperationOf(n).one(ArgumentValue(values, n, 0), ArgumentValue(values, n, 1));
         }
     }
     return values[0];
@@ -84,7 +113,7 @@ double EvaluateGene(const GeneTree& gene, std::span<const double> terminals) {
 double EvaluateModel(const ModelTree& model, std::span<const double> terminals) {
     if (model.genes.empty()) throw ComError(5, "ReferenceHost", "The run has no model");
     const auto* linking = FindNativeFunction(model.linking);
-    const Operation link = OperationOf(GeneNode{model.linking, kNoTerminalNumber, linking, {}});
+    const Operation link = OperationOf(GeneNode{model.linking, kNoTerminalNumber, linking, {}}).one;
     double value = EvaluateGene(model.genes.front(), terminals);
     for (std::size_t g = 1; g < model.genes.size(); ++g) value = link(value, EvaluateGene(model.genes[g], terminals));
     return value;
@@ -103,26 +132,233 @@ Fit FitOn(const ModelTree& model, const DataSet& data) {
     return fit;
 }
 
-std::optional<double> RSquare(std::span<const double> targets, std::span<const double> outputs) {
-    const std::size_t n = std::min(targets.size(), outputs.size());
-    if (n < 2) return std::nullopt;
-    double meanT = 0, meanO = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!std::isfinite(targets[i]) || !std::isfinite(outputs[i])) return std::nullopt;
-        meanT += targets[i];
-        meanO += outputs[i];
+ModelProgram::ModelProgram(const ModelTree& model) {
+    std::size_t longest = 0;
+    try {
+        if (model.genes.empty()) throw ComError::TypeMismatch();
+        link_ = OperationOf(GeneNode{model.linking, kNoTerminalNumber, FindNativeFunction(model.linking), {}}).many;
+        for (const GeneTree& gene : model.genes) {
+            if (gene.nodes.empty()) throw ComError::TypeMismatch();
+            auto& steps = genes_.emplace_back();
+            for (const GeneNode& node : gene.nodes) {
+                Step step;
+                if (node.IsTerminal()) {
+                    if (node.terminal == kNoTerminalNumber) throw ComError::TypeMismatch();
+                    step.terminal = node.terminal;
+                    columnsNeeded_ = std::max(columnsNeeded_, node.terminal + 1);
+                } else {
+                    step.apply = OperationOf(node).many;
+                    step.first = node.children.empty() ? kMissingNode : node.children[0];
+                    step.second = node.children.size() < 2 ? kMissingNode : node.children[1];
+                    for (const std::size_t child : node.children)
+                        if (child == kMissingNode) throw ComError::TypeMismatch();
+                }
+                steps.push_back(step);
+            }
+            longest = std::max(longest, steps.size());
+        }
+    } catch (const ComError&) {
+        runnable_ = false;  // EvaluateModel tells what is wrong
+        return;
     }
-    meanT /= static_cast<double>(n);
-    meanO /= static_cast<double>(n);
+    scratch_.assign(longest * kBatch + kBatch, 0.0);  // the last kBatch stay zero: a missing argument
+    values_.resize(longest);
+}
+
+bool ModelProgram::Run(std::span<const double* const> columns, std::size_t n, double* out) {
+    if (!runnable_ || columnsNeeded_ > columns.size() || n > kBatch) return false;
+    const double* const zeros = scratch_.data() + scratch_.size() - kBatch;
+    for (std::size_t g = 0; g < genes_.size(); ++g) {
+        const auto& steps = genes_[g];
+        // Arguments always follow their function: backwards, every step
+        // finds its arguments done.
+        for (std::size_t i = steps.size(); i-- > 0;) {
+            const Step& step = steps[i];
+            if (!step.apply) {
+                values_[i] = columns[step.terminal];
+                continue;
+            }
+            double* const result = scratch_.data() + i * kBatch;
+            step.apply(step.first == kMissingNode ? zeros : values_[step.first],
+                       step.second == kMissingNode ? zeros : values_[step.second], result, n);
+            values_[i] = result;
+        }
+        if (g == 0) std::copy_n(values_[0], n, out);
+        else link_(out, values_[0], out, n);
+    }
+    return true;
+}
+
+namespace {
+
+// A piece of a data text: whole lines, their records and what the model
+// makes of them.
+struct FitPiece {
+    std::string_view text;
+    DataRows rows;
+    std::vector<double> targets, outputs;
+    std::exception_ptr failure;  // of the computation, at the end of outputs
+};
+
+// The model's outputs on the piece's records, a batch of records with the
+// same number of fields at a time; a batch the program cannot compute goes
+// record by record, so that EvaluateModel raises the error where it lies.
+void ComputePiece(const ModelTree& model, ModelProgram& program, FitPiece& piece) {
+    const DataRows& rows = piece.rows;
+    piece.targets.clear();
+    piece.outputs.clear();
+    piece.failure = nullptr;
+    std::vector<double> columns;
+    std::vector<const double*> starts;
+    std::array<double, ModelProgram::kBatch> outputs{};
+    std::size_t r = 0;
+    while (r < rows.rowEnds.size()) {
+        const std::size_t begin = r == 0 ? 0 : rows.rowEnds[r - 1];
+        const std::size_t width = rows.rowEnds[r] - begin;
+        std::size_t n = 1;
+        for (std::size_t at = rows.rowEnds[r]; r + n < rows.rowEnds.size() && n < ModelProgram::kBatch &&
+                                               rows.rowEnds[r + n] - at == width;
+             at = rows.rowEnds[r + n], ++n) {
+        }
+        // Field-major copies of the independent variables.
+        const std::size_t variables = width - 1;
+        columns.resize(variables * n);
+        starts.resize(variables);
+        const double* const values = rows.values.data() + begin;
+        for (std::size_t v = 0; v < variables; ++v) {
+            for (std::size_t i = 0; i < n; ++i) columns[v * n + i] = values[i * width + v];
+            starts[v] = columns.data() + v * n;
+        }
+        for (std::size_t i = 0; i < n; ++i) piece.targets.push_back(values[i * width + variables]);
+        if (program.Run(starts, n, outputs.data())) {
+            piece.outputs.insert(piece.outputs.end(), outputs.begin(), outputs.begin() + static_cast<std::ptrdiff_t>(n));
+        } else {
+            try {
+                for (std::size_t i = 0; i < n; ++i)
+                    piece.outputs.push_back(EvaluateModel(model, std::span<const double>(values + i * width, variables)));
+            } catch (...) {
+                piece.failure = std::current_exception();
+                piece.targets.resize(piece.outputs.size());
+                return;
+            }
+        }
+        r += n;
+    }
+}
+
+}  // namespace
+
+std::optional<double> RSquareOnText(const ModelTree& model, std::string_view text, bool names,
+                                    std::string_view namesLine, std::string_view separator,
+                                    std::string_view decimal, std::size_t& records) {
+    RSquareSum sum;
+    records = 0;
+    std::size_t linesBefore = 0;
+    std::exception_ptr computeFailure;
+    bool namesPending = names;
+    if (names) {
+        DataRows first;
+        ReadDataLines(namesLine, separator, decimal, namesPending, first);
+        linesBefore = first.lines;
+    }
+    // Small pieces: the records of two of them are all the memory the
+    // computation takes beyond the text.
+    constexpr std::size_t kPiece = 1 << 20;
+    std::size_t at = 0;
+    const auto next = [&](FitPiece& piece) {
+        if (at >= text.size()) return false;
+        for (std::size_t want = kPiece;; want *= 2) {
+            const std::string_view window = text.substr(at, want);
+            const bool atEnd = at + window.size() == text.size();
+            const std::size_t whole = WholeLinesLength(window, atEnd);
+            if (whole > 0 || atEnd) {
+                piece.text = window.substr(0, whole);
+                at += whole;
+                return true;
+            }
+        }
+    };
+    const auto make = [&](FitPiece& piece, bool& pending) {
+        piece.rows.Clear();
+        ReadDataLines(piece.text, separator, decimal, pending, piece.rows);
+        if (piece.rows.failure) return;
+        ModelProgram program(model);  // one per piece: a program holds its scratch space
+        ComputePiece(model, program, piece);
+    };
+    const auto use = [&](FitPiece& piece) {
+        if (piece.rows.failure) ThrowDataFailure(piece.rows, linesBefore);
+        linesBefore += piece.rows.lines;
+        records += piece.rows.rowEnds.size();
+        if (computeFailure) return;  // the reading may still fail further on
+        sum.Add(piece.targets, piece.outputs);
+        computeFailure = piece.failure;
+    };
+    FitPiece a, b;
+    while (namesPending && next(a)) {
+        make(a, namesPending);
+        use(a);
+    }
+    PairedWork(a, b, next, [&](FitPiece& piece) {
+        bool noNames = false;
+        make(piece, noNames);
+    }, use);
+    if (computeFailure) std::rethrow_exception(computeFailure);
+    return sum.Value();
+}
+
+std::optional<double> RSquare(std::span<const double> targets, std::span<const double> outputs) {
+    RSquareSum sum;
+    sum.Add(targets.first(std::min(targets.size(), outputs.size())), outputs);
+    return sum.Value();
+}
+
+void RSquareSum::Add(std::span<const double> targets, std::span<const double> outputs) {
+    for (std::size_t i = 0; i < targets.size() && i < outputs.size(); ++i) {
+        targets_[held_] = targets[i];
+        outputs_[held_] = outputs[i];
+        if (++held_ == kBatch) Merge();
+    }
+}
+
+void RSquareSum::Merge() {
+    if (held_ == 0) return;
+    const auto n = static_cast<double>(held_);
+    double meanT = 0, meanO = 0;
+    for (std::size_t i = 0; i < held_; ++i) {
+        meanT += targets_[i];
+        meanO += outputs_[i];
+    }
+    meanT /= n;
+    meanO /= n;
     double st = 0, so = 0, sto = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double t = targets[i] - meanT, o = outputs[i] - meanO;
+    bool finite = true;
+    for (std::size_t i = 0; i < held_; ++i) {
+        finite = finite && std::isfinite(targets_[i]) && std::isfinite(outputs_[i]);
+        const double t = targets_[i] - meanT, o = outputs_[i] - meanO;
         st += t * t;
         so += o * o;
         sto += t * o;
     }
-    if (st == 0 || so == 0 || !std::isfinite(st) || !std::isfinite(so)) return std::nullopt;
-    return (sto / st) * (sto / so);
+    finite_ = finite_ && finite;
+    // Two sets' sums joined (Chan, Golub and LeVeque): the batch's centred
+    // sums stay exact enough however many rows come before it.
+    const auto before = static_cast<double>(count_);
+    const double all = before + n;
+    const double dT = meanT - meanT_, dO = meanO - meanO_;
+    st_ += st + dT * dT * before * n / all;
+    so_ += so + dO * dO * before * n / all;
+    sto_ += sto + dT * dO * before * n / all;
+    meanT_ += dT * n / all;
+    meanO_ += dO * n / all;
+    count_ += held_;
+    held_ = 0;
+}
+
+std::optional<double> RSquareSum::Value() {
+    Merge();
+    if (count_ < 2 || !finite_) return std::nullopt;
+    if (st_ == 0 || so_ == 0 || !std::isfinite(st_) || !std::isfinite(so_)) return std::nullopt;
+    return (sto_ / st_) * (sto_ / so_);
 }
 
 }  // namespace orv::refhost

@@ -13,9 +13,11 @@
 // 9 for a terminal beyond the row or a gene that ends before its expression.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "host/Karva.h"
@@ -43,5 +45,57 @@ Fit FitOn(const ModelTree& model, const DataSet& data);
 // when it is undefined: fewer than two rows, an output or target that is not
 // finite, or either side constant.
 std::optional<double> RSquare(std::span<const double> targets, std::span<const double> outputs);
+
+// RSquare's sums, fed a few rows at a time in record order: RSquare of all
+// the rows fed, to the last bit, without holding them.
+class RSquareSum {
+public:
+    void Add(std::span<const double> targets, std::span<const double> outputs);
+    std::optional<double> Value();
+
+private:
+    static constexpr std::size_t kBatch = 256;
+    void Merge();
+    std::array<double, kBatch> targets_{}, outputs_{};
+    std::size_t held_ = 0, count_ = 0;
+    double meanT_ = 0, meanO_ = 0, st_ = 0, so_ = 0, sto_ = 0;
+    bool finite_ = true;
+};
+
+// A decoded model made ready to compute many records at once, each step of
+// a gene on a whole batch, to the same values as EvaluateModel.
+class ModelProgram {
+public:
+    static constexpr std::size_t kBatch = 256;
+
+    explicit ModelProgram(const ModelTree& model);
+    // The outputs of at most kBatch records whose independent variables are
+    // the columns (column v holds dv of each record). False, computing
+    // nothing, for what EvaluateModel would refuse: a symbol without a
+    // computation, a gene cut short, a terminal beyond the columns.
+    bool Run(std::span<const double* const> columns, std::size_t n, double* out);
+
+private:
+    struct Step {
+        void (*apply)(const double*, const double*, double*, std::size_t) = nullptr;  // null for a terminal
+        std::size_t first = 0, second = 0;  // argument nodes; kMissingNode for none
+        std::size_t terminal = 0;
+    };
+    bool runnable_ = true;
+    std::size_t columnsNeeded_ = 0;
+    void (*link_)(const double*, const double*, double*, std::size_t) = nullptr;
+    std::vector<std::vector<Step>> genes_;
+    std::vector<double> scratch_;         // kBatch values per step of the longest gene
+    std::vector<const double*> values_;   // where each step's values are
+};
+
+// R-square of the model on the records of a data text read as a data set
+// reads its file (DataText.h), with namesLine first when the text has field
+// names; records tells how many there were. Pieces of the text are read and
+// computed on two threads. Raises what the reading or the computation
+// would, the reading's errors first.
+std::optional<double> RSquareOnText(const ModelTree& model, std::string_view text, bool names,
+                                    std::string_view namesLine, std::string_view separator,
+                                    std::string_view decimal, std::size_t& records);
 
 }  // namespace orv::refhost
