@@ -110,6 +110,16 @@ TEST(Info, PrintsTheBestModelAsAFormula) {
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Training data: 12 records\n"), std::string::npos) << r.out;
+
+    // Records are the lines with more than blanks and CRs on them, wherever
+    // the blank ones fall among the counting's blocks.
+    TempDir dir;
+    std::string train;
+    for (int i = 0; i < 40; ++i) train += std::string(i % 7 == 0 ? " \t\n" : i % 5 == 0 ? "\n" : "") + " 1;2\n";
+    const auto file = dir.Write("blank.kvr", test::V2File("<FUNCSET>+</FUNCSET>\n", train + " ", "\r\n3;4"));
+    const Result blank = Orvconvert("info " + Quoted(file));
+    ASSERT_EQ(blank.status, 0) << blank.err;
+    EXPECT_NE(blank.out.find("Training data: 40 records\nTest data:     1 records\n"), std::string::npos) << blank.out;
 }
 
 // Names in Greek and CJK script reach the file system as they are, also

@@ -8,6 +8,7 @@
 
 #include "adapter/V2Adapter.h"
 #include "adapter/V3Helpers.h"
+#include "common/Conversions.h"
 #include "host/HostJson.h"
 #include "host/ReferenceHost.h"
 #include "support/TestSupport.h"
@@ -54,11 +55,11 @@ TEST(DataSet, ReadsNumbersInTheUsersLocale) {
     EXPECT_TRUE(std::filesystem::exists(file)) << "the data set deletes nothing";
 }
 
-// The file is read a megabyte at a time: a line end split between two
+// The file is read four megabytes at a time: a line end split between two
 // pieces, a CR last in a piece and a line longer than a piece read as in
 // one text, with the same line numbers.
 TEST(DataSet, ReadsLinesAcrossTheReadingPieces) {
-    constexpr std::size_t kPiece = 1 << 20;
+    constexpr std::size_t kPiece = 1 << 22;
     test::TempDir dir;
     test::ScopedLocale locale(test::kPointLocale);
     for (const std::size_t crAt : {kPiece - 1, kPiece - 2, kPiece, 3 * kPiece + 5}) {
@@ -73,6 +74,29 @@ TEST(DataSet, ReadsLinesAcrossTheReadingPieces) {
         }
         EXPECT_COM_ERROR(DataSet().LoadFromFile(dir.Write("d.txt", first + "\r\n\r\n5;x").string(), 3, false, 1), 13,
                          "Line 3, field 2: 'x' is not a number");
+    }
+}
+
+// Fields of the common shape are read in one pass over the line, the rest
+// field by field: both give what the number conversion gives, value or error.
+TEST(DataSet, EveryShapeOfFieldReadsAsTheNumberConversionReadsIt) {
+    test::TempDir dir;
+    test::ScopedLocale locale(test::kPointLocale);
+    for (const char* field : {"1", "-0", "1.", ".5", "-.5", " 1", "1 ", "+1", "1e3", "007", "1,5", "", "-",
+                              "12345678901234567890", "9007199254740993", "0.1234567890123456789012", "2.5"}) {
+        SCOPED_TRACE(field);
+        DataSet data;
+        const auto file = dir.Write("d.txt", std::string("3;") + field + "\r\n").string();
+        double expected = 0;
+        try {
+            expected = TextToDouble(field, ".");
+        } catch (const ComError& e) {
+            EXPECT_COM_ERROR(data.LoadFromFile(file, 3, false, 1), e.Number(), nullptr);
+            continue;
+        }
+        data.LoadFromFile(file, 3, false, 1);
+        ASSERT_EQ(data.RecordCount(), 1u);
+        EXPECT_EQ(data.Record(0), (std::vector<double>{3, expected}));
     }
 }
 
