@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "common/ComError.h"
+#include "platform/Platform.h"
 
 namespace orv::runfile {
 namespace {
@@ -100,7 +101,10 @@ std::string ReadWholeFile(const FilePath& path) {
     std::string bytes;
     char chunk[kChunk];
     struct stat info {};
-    if (::fstat(fileno(f.get()), &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+    if (::fstat(fileno(f.get()), &info) == 0 && info.st_size > 0) {
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+        platform::PreferLargePages(bytes.data(), bytes.capacity());
+    }
     for (;;) {
         const std::size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
         bytes.append(chunk, n);

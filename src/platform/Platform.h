@@ -56,6 +56,11 @@ void UseUtf8Console() noexcept;
 // bytes as they came elsewhere.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
+// Asks for the given memory, not yet touched, to be backed by large pages
+// where the system offers them on request: a buffer of many megabytes then
+// costs a few page faults rather than thousands. A hint; never throws.
+void PreferLargePages(void* data, std::size_t size) noexcept;
+
 // An exclusive advisory lock on a file, held until the object is destroyed.
 // Another process, or another Acquire in this process, waits for it.
 class FileLock {

@@ -6,6 +6,7 @@
 #include <link.h>
 #include <locale.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,6 +132,20 @@ bool InSystemProgramTree(const std::filesystem::path& folder) {
     if (top == folder.end()) return false;
     const std::string name = top->native();
     return name == "usr" || name == "bin" || name == "sbin" || name.rfind("lib", 0) == 0;
+}
+
+void PreferLargePages(void* data, std::size_t size) noexcept {
+#ifdef MADV_HUGEPAGE
+    // Only whole large pages inside the buffer; smaller buffers gain nothing.
+    constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t last = (begin + size) & ~(kLargePage - 1);
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)size;
+#endif
 }
 
 std::filesystem::path ModuleWorkFolder() {

@@ -112,4 +112,8 @@ FileLock::~FileLock() {
     CloseHandle(file);
 }
 
+// Windows gives large pages only to accounts holding a privilege, and only to
+// memory allocated for them from the start.
+void PreferLargePages(void*, std::size_t) noexcept {}
+
 }  // namespace orv::platform
