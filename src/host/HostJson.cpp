@@ -8,6 +8,7 @@
 
 #include "common/Conversions.h"
 #include "host/PairedWork.h"
+#include "platform/Platform.h"
 
 namespace orv::refhost {
 namespace {
@@ -98,6 +99,7 @@ void FormatRecords(const DataSet& data, std::string_view rowStart, RecordLines& 
     if (most > lines.capacity) {
         lines.text.reset(new char[most]);
         lines.capacity = most;
+        platform::PreferLargePages(lines.text.get(), most);
     }
     char* p = lines.text.get();
     for (std::size_t r = lines.first; r < lines.last; ++r) {

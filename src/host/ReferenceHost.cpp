@@ -13,6 +13,7 @@
 #include "host/DataText.h"
 #include "host/PairedWork.h"
 #include "platform/FilePath.h"
+#include "platform/Platform.h"
 #include "upgrade/v2LocaleSettings.h"
 
 namespace orv::refhost {
@@ -140,6 +141,8 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
         const auto bytes = static_cast<double>(piece.text.size()) * 1.05;
         piece.rows.values.reserve(static_cast<std::size_t>(bytes * piece.valuesPerByte) + 16);
         piece.rows.rowEnds.reserve(static_cast<std::size_t>(bytes * piece.rowsPerByte) + 16);
+        platform::PreferLargePages(piece.rows.values.data(), piece.rows.values.capacity() * sizeof(double));
+        platform::PreferLargePages(piece.rows.rowEnds.data(), piece.rows.rowEnds.capacity() * sizeof(std::size_t));
         ReadDataLines(piece.text, sep, decimal, pending, piece.rows);
     };
 
