@@ -3,7 +3,9 @@
 #include "common/ComError.h"
 #include "common/Conversions.h"
 
+#include <bit>
 #include <cfloat>
+#include <cstring>
 #include <cstdint>
 
 namespace orv::refhost {
@@ -56,6 +58,8 @@ constexpr bool kExactArithmetic = true;
 constexpr bool kExactArithmetic = false;
 #endif
 
+constexpr std::uint64_t kPowersOfTenInt[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
 // Powers of ten that a double holds exactly.
 constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -66,6 +70,39 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
 // values the general reading gives (one correctly rounded division). The
 // end of the record, or nullptr with nothing appended for a line of any
 // other shape; the general reading then decides.
+// Reads the run of decimal digits at p into mantissa (which wraps past 19
+// digits; the caller refuses those), answering where the run ends. Eight
+// characters are looked at a time where the text has them: data values are
+// a few digits long, a different number from one to the next, and a loop
+// per digit would mispredict its end every time.
+const char* DigitRun(const char* p, const char* const end, std::uint64_t& mantissa) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kZeros = 0x3030303030303030, kHigh = 0x8080808080808080;
+        while (end - p >= 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, p, 8);
+            const std::uint64_t digits = word ^ kZeros;  // digit characters become 0 to 9, all else 10 or more
+            // Bytes of 10 or more get their high bit; a carry out of one only
+            // reaches bytes after it, past the end of the run.
+            const std::uint64_t others = ((digits + 0x7676767676767676) | digits) & kHigh;
+            const int n = others == 0 ? 8 : std::countr_zero(others) / 8;
+            if (n == 0) return p;
+            // The run's digits moved to the top, zeros before them: the value
+            // of eight digits, two, four and eight at a time.
+            std::uint64_t v = digits << (8 * (8 - n));
+            v = v * 10 + (v >> 8);
+            v = (((v & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
+                 (((v >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
+                32;
+            mantissa = mantissa * kPowersOfTenInt[n] + v;
+            p += n;
+            if (n < 8) return p;
+        }
+    }
+    for (; p != end && *p >= '0' && *p <= '9'; ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    return p;
+}
+
 const char* QuickRecord(const char* p, const char* const end, char separator, char mark, std::vector<double>& values) {
     const std::size_t start = values.size();
     for (;;) {
@@ -73,13 +110,12 @@ const char* QuickRecord(const char* p, const char* const end, char separator, ch
         if (negative) ++p;
         std::uint64_t mantissa = 0;
         const char* const first = p;
-        for (; p != end && *p >= '0' && *p <= '9'; ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+        p = DigitRun(p, end, mantissa);
         const std::ptrdiff_t whole = p - first;
         std::ptrdiff_t fraction = 0;
         if (p != end && *p == mark) {
             const char* const point = ++p;
-            for (; p != end && *p >= '0' && *p <= '9'; ++p)
-                mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+            p = DigitRun(p, end, mantissa);
             fraction = p - point;
         }
         const std::ptrdiff_t digits = whole + fraction;

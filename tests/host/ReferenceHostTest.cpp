@@ -83,7 +83,8 @@ TEST(DataSet, EveryShapeOfFieldReadsAsTheNumberConversionReadsIt) {
     test::TempDir dir;
     test::ScopedLocale locale(test::kPointLocale);
     for (const char* field : {"1", "-0", "1.", ".5", "-.5", " 1", "1 ", "+1", "1e3", "007", "1,5", "", "-",
-                              "12345678901234567890", "9007199254740993", "0.1234567890123456789012", "2.5"}) {
+                              "12345678901234567890", "9007199254740993", "0.1234567890123456789012", "2.5",
+                              "12345678.87654321", "-123456789012.5", "1234567.1234567", "99999999.99999999999"}) {
         SCOPED_TRACE(field);
         DataSet data;
         const auto file = dir.Write("d.txt", std::string("3;") + field + "\r\n").string();
