@@ -13,6 +13,7 @@
 #include "cli/LoadAsConvert.h"
 #include "cli/Progress.h"
 #include "host/HostJson.h"
+#include "platform/Platform.h"
 
 namespace orv::cli {
 namespace {
@@ -24,6 +25,7 @@ void ConvertToJson(const std::string& file, const refhost::ToUtf8& toUtf8, const
     auto run = host.CreateRun();
     V2Adapter(host).Convert(PathArgument(file), run);
     if (out.empty() || out == "-") {
+        platform::WidenOutputPipe();
         refhost::WriteRunJson(std::cout, *run, toUtf8);
         std::cout << '\n';
         return;

@@ -51,6 +51,11 @@ bool StderrIsTerminal() noexcept;
 // program ends; other systems' terminals take UTF-8 already. Never throws.
 void UseUtf8Console() noexcept;
 
+// Widens standard output's pipe, when it is one, to the most the system
+// allows an ordinary process: a stream of many megabytes then passes in
+// fewer, larger turns between writer and reader. A hint; never throws.
+void WidenOutputPipe() noexcept;
+
 // The program's arguments, its name first: on Windows as UTF-8, read from the
 // UTF-16 command line so that no name is bent to the ANSI code page; the
 // bytes as they came elsewhere.

@@ -84,6 +84,12 @@ bool StderrIsTerminal() noexcept { return ::isatty(STDERR_FILENO) == 1; }
 
 void UseUtf8Console() noexcept {}
 
+void WidenOutputPipe() noexcept {
+#ifdef F_SETPIPE_SZ
+    (void)::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);  // fails harmlessly for anything but a pipe
+#endif
+}
+
 std::vector<std::string> CommandLineArguments(int argc, char** argv) { return {argv, argv + argc}; }
 
 namespace {

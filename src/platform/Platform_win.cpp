@@ -44,6 +44,8 @@ bool IsConsole(DWORD stream) {
 }
 }  // namespace
 
+void WidenOutputPipe() noexcept {}  // pipes are given their size when made
+
 void UseUtf8Console() noexcept {
     if (!IsConsole(STD_OUTPUT_HANDLE) && !IsConsole(STD_ERROR_HANDLE)) return;
     g_consoleCodePage = GetConsoleOutputCP();
