@@ -44,14 +44,13 @@ inline double Apply(double a, double b) {
 }
 
 struct OperationEntry {
-    Op op;
     Operation one;                                                     // on one pair of arguments
     void (*many)(const double*, const double*, double*, std::size_t);  // on n pairs
 };
 
 template <Op op>
 constexpr OperationEntry Entry() {
-    return {op, &Apply<op>, [](const double* a, const double* b, double* out, std::size_t n) {
+    return {&Apply<op>, [](const double* a, const double* b, double* out, std::size_t n) {
                 for (std::size_t i = 0; i < n; ++i) out[i] = Apply<op>(a[i], b[i]);
             }};
 }
@@ -117,19 +116,6 @@ double EvaluateModel(const ModelTree& model, std::span<const double> terminals) 
     double value = EvaluateGene(model.genes.front(), terminals);
     for (std::size_t g = 1; g < model.genes.size(); ++g) value = link(value, EvaluateGene(model.genes[g], terminals));
     return value;
-}
-
-Fit FitOn(const ModelTree& model, const DataSet& data) {
-    Fit fit;
-    fit.targets.reserve(data.RecordCount());
-    fit.outputs.reserve(data.RecordCount());
-    for (std::size_t r = 0; r < data.RecordCount(); ++r) {
-        const std::span<const double> record = data.Fields(r);
-        if (record.empty()) continue;
-        fit.targets.push_back(record.back());
-        fit.outputs.push_back(EvaluateModel(model, record.first(record.size() - 1)));
-    }
-    return fit;
 }
 
 ModelProgram::ModelProgram(const ModelTree& model) {
@@ -203,8 +189,7 @@ struct FitPiece {
 // The model's outputs on the piece's records, a batch of records with the
 // same number of fields at a time; a batch the program cannot compute goes
 // record by record, so that EvaluateModel raises the error where it lies.
-void ComputePiece(const ModelTree& model, ModelProgram& program, FitPiece& piece) {
-    const DataRows& rows = piece.rows;
+void ComputePiece(const ModelTree& model, ModelProgram& program, const DataRows& rows, FitPiece& piece) {
     piece.targets.clear();
     piece.outputs.clear();
     piece.failure = nullptr;
@@ -248,6 +233,21 @@ void ComputePiece(const ModelTree& model, ModelProgram& program, FitPiece& piece
 
 }  // namespace
 
+Fit FitOn(const ModelTree& model, const DataSet& data) {
+    Fit fit;
+    fit.targets.reserve(data.RecordCount());
+    fit.outputs.reserve(data.RecordCount());
+    ModelProgram program(model);
+    FitPiece piece;
+    for (const DataRows& block : data.Blocks()) {
+        ComputePiece(model, program, block, piece);
+        fit.targets.insert(fit.targets.end(), piece.targets.begin(), piece.targets.end());
+        fit.outputs.insert(fit.outputs.end(), piece.outputs.begin(), piece.outputs.end());
+        if (piece.failure) std::rethrow_exception(piece.failure);
+    }
+    return fit;
+}
+
 std::optional<double> RSquareOnText(const ModelTree& model, std::string_view text, bool names,
                                     std::string_view namesLine, std::string_view separator,
                                     std::string_view decimal, std::size_t& records) {
@@ -283,7 +283,7 @@ std::optional<double> RSquareOnText(const ModelTree& model, std::string_view tex
         ReadDataLines(piece.text, separator, decimal, pending, piece.rows);
         if (piece.rows.failure) return;
         ModelProgram program(model);  // one per piece: a program holds its scratch space
-        ComputePiece(model, program, piece);
+        ComputePiece(model, program, piece.rows, piece);
     };
     const auto use = [&](FitPiece& piece) {
         if (piece.rows.failure) ThrowDataFailure(piece.rows, linesBefore);

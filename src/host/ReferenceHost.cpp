@@ -84,7 +84,7 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
     if (!in) throw HostError(53, "File not found: " + path);
 
     // The file is read a piece of whole lines at a time; two pieces at a
-    // time are parsed on two threads and appended in order.
+    // time are parsed on two threads and kept, in order, as blocks.
     struct Piece {
         std::string text;
         DataRows rows;

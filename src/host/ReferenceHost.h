@@ -65,6 +65,8 @@ public:
     // The fields of record r (from 0).
     std::vector<double> Record(std::size_t r) const;
     std::span<const double> Fields(std::size_t r) const;
+    // The records in blocks, in order: each block's rowEnds end its records in its values.
+    const std::vector<DataRows>& Blocks() const { return blocks_; }
 
 private:
     bool loaded_ = false;
