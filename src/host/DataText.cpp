@@ -64,37 +64,56 @@ constexpr std::uint64_t kPowersOfTenInt[] = {1, 10, 100, 1000, 10000, 100000, 10
 constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// After a value read in one go: stores it and answers where the next value
+// starts, or p itself at the line's end; nullptr when what follows is
+// neither the separator nor the line's end.
+inline const char* EndOfValue(const char* p, const char* end, char separator, bool negative, double value,
+                              std::vector<double>& values) {
+    const bool lineEnds = p == end || *p == '\r' || *p == '\n';
+    if (!lineEnds && *p != separator) return nullptr;
+    values.push_back(negative ? -value : value);
+    return lineEnds ? p : p + 1;
+}
+
 // The common record, numbers of an optional "-", digits and at most one
 // decimal mark, short enough to be read exactly, split by a separator of
 // one character: read in one pass from p up to its line break, to the
 // values the general reading gives (one correctly rounded division). The
 // end of the record, or nullptr with nothing appended for a line of any
 // other shape; the general reading then decides.
+// The value of the first n (1 to 8) of eight digit values held one a byte,
+// the first in the lowest: moved to the top with zeros before them, then
+// combined two, four and eight at a time.
+inline std::uint64_t LeadingDigitsValue(std::uint64_t digits, int n) {
+    std::uint64_t v = digits << (8 * (8 - n));
+    v = v * 10 + (v >> 8);
+    return (((v & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
+            (((v >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
+           32;
+}
+
+// Bytes of a word, each a character less "0", that are not digits: their
+// high bits. A carry out of one such byte only reaches bytes after it.
+inline std::uint64_t NonDigits(std::uint64_t digits) {
+    return ((digits + 0x7676767676767676) | digits) & 0x8080808080808080;
+}
+
 // Reads the run of decimal digits at p into mantissa (which wraps past 19
 // digits; the caller refuses those), answering where the run ends. Eight
 // characters are looked at a time where the text has them: data values are
 // a few digits long, a different number from one to the next, and a loop
 // per digit would mispredict its end every time.
-const char* DigitRun(const char* p, const char* const end, std::uint64_t& mantissa) {
+inline const char* DigitRun(const char* p, const char* const end, std::uint64_t& mantissa) {
     if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t kZeros = 0x3030303030303030, kHigh = 0x8080808080808080;
+        constexpr std::uint64_t kZeros = 0x3030303030303030;
         while (end - p >= 8) {
             std::uint64_t word = 0;
             std::memcpy(&word, p, 8);
             const std::uint64_t digits = word ^ kZeros;  // digit characters become 0 to 9, all else 10 or more
-            // Bytes of 10 or more get their high bit; a carry out of one only
-            // reaches bytes after it, past the end of the run.
-            const std::uint64_t others = ((digits + 0x7676767676767676) | digits) & kHigh;
+            const std::uint64_t others = NonDigits(digits);
             const int n = others == 0 ? 8 : std::countr_zero(others) / 8;
             if (n == 0) return p;
-            // The run's digits moved to the top, zeros before them: the value
-            // of eight digits, two, four and eight at a time.
-            std::uint64_t v = digits << (8 * (8 - n));
-            v = v * 10 + (v >> 8);
-            v = (((v & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
-                 (((v >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
-                32;
-            mantissa = mantissa * kPowersOfTenInt[n] + v;
+            mantissa = mantissa * kPowersOfTenInt[n] + LeadingDigitsValue(digits, n);
             p += n;
             if (n < 8) return p;
         }
@@ -108,6 +127,49 @@ const char* QuickRecord(const char* p, const char* const end, char separator, ch
     for (;;) {
         const bool negative = p != end && *p == '-';
         if (negative) ++p;
+        if constexpr (std::endian::native == std::endian::little) {
+            // The usual value, at most seven characters with its mark, ended
+            // within the next eight: its digits read in one go, the mark
+            // taken out from between them.
+            if (end - p >= 8) {
+                std::uint64_t word = 0;
+                std::memcpy(&word, p, 8);
+                const std::uint64_t digits = word ^ 0x3030303030303030;
+                std::uint64_t others = NonDigits(digits);
+                const int beforeMark = others == 0 ? 8 : std::countr_zero(others) / 8;
+                if (beforeMark < 8 && static_cast<char>(word >> (8 * beforeMark)) == mark) {
+                    others &= others - 1;  // past the mark
+                    const int stop = others == 0 ? 8 : std::countr_zero(others) / 8;
+                    const int count = stop - 1;
+                    if (stop < 8 && count > 0) {
+                        const std::uint64_t keep = (std::uint64_t{1} << (8 * beforeMark)) - 1;
+                        const std::uint64_t joined = (digits & keep) | (digits >> 8 & ~keep);
+                        p += stop;
+                        if (const char* next = EndOfValue(p, end, separator, negative,
+                                                          static_cast<double>(LeadingDigitsValue(joined, count)) /
+                                                              kExactPowersOfTen[stop - 1 - beforeMark],
+                                                          values)) {
+                            if (next == p) return p;
+                            p = next;
+                            continue;
+                        }
+                        values.resize(start);
+                        return nullptr;
+                    }
+                } else if (beforeMark > 0 && beforeMark < 8) {
+                    p += beforeMark;
+                    if (const char* next = EndOfValue(p, end, separator, negative,
+                                                      static_cast<double>(LeadingDigitsValue(digits, beforeMark)),
+                                                      values)) {
+                        if (next == p) return p;
+                        p = next;
+                        continue;
+                    }
+                    values.resize(start);
+                    return nullptr;
+                }
+            }
+        }
         std::uint64_t mantissa = 0;
         const char* const first = p;
         p = DigitRun(p, end, mantissa);
