@@ -179,23 +179,15 @@ namespace {
 
 // A piece of a data text: whole lines, their records and what the model
 // makes of them.
-struct FitPiece {
-    std::string_view text;
-    DataRows rows;
-    std::vector<double> targets, outputs;
-    std::exception_ptr failure;  // of the computation, at the end of outputs
-};
-
-// The model's outputs on the piece's records, a batch of records with the
-// same number of fields at a time; a batch the program cannot compute goes
-// record by record, so that EvaluateModel raises the error where it lies.
-void ComputePiece(const ModelTree& model, ModelProgram& program, const DataRows& rows, FitPiece& piece) {
-    piece.targets.clear();
-    piece.outputs.clear();
-    piece.failure = nullptr;
+// The model's outputs on some records, appended with their targets, a batch
+// of records with the same number of fields at a time; a batch the program
+// cannot compute goes record by record, so that EvaluateModel raises the
+// error where it lies. The first error stops the computation and is kept.
+void ComputeRows(const ModelTree& model, ModelProgram& program, const DataRows& rows, std::vector<double>& targets,
+                 std::vector<double>& outputs, std::exception_ptr& failure) {
     std::vector<double> columns;
     std::vector<const double*> starts;
-    std::array<double, ModelProgram::kBatch> outputs{};
+    std::array<double, ModelProgram::kBatch> batch{};
     std::size_t r = 0;
     while (r < rows.rowEnds.size()) {
         const std::size_t begin = r == 0 ? 0 : rows.rowEnds[r - 1];
@@ -214,22 +206,43 @@ void ComputePiece(const ModelTree& model, ModelProgram& program, const DataRows&
             for (std::size_t i = 0; i < n; ++i) columns[v * n + i] = values[i * width + v];
             starts[v] = columns.data() + v * n;
         }
-        for (std::size_t i = 0; i < n; ++i) piece.targets.push_back(values[i * width + variables]);
-        if (program.Run(starts, n, outputs.data())) {
-            piece.outputs.insert(piece.outputs.end(), outputs.begin(), outputs.begin() + static_cast<std::ptrdiff_t>(n));
+        for (std::size_t i = 0; i < n; ++i) targets.push_back(values[i * width + variables]);
+        if (program.Run(starts, n, batch.data())) {
+            outputs.insert(outputs.end(), batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(n));
         } else {
             try {
                 for (std::size_t i = 0; i < n; ++i)
-                    piece.outputs.push_back(EvaluateModel(model, std::span<const double>(values + i * width, variables)));
+                    outputs.push_back(EvaluateModel(model, std::span<const double>(values + i * width, variables)));
             } catch (...) {
-                piece.failure = std::current_exception();
-                piece.targets.resize(piece.outputs.size());
+                failure = std::current_exception();
+                targets.resize(outputs.size());
                 return;
             }
         }
         r += n;
     }
 }
+
+// The length of text's first part of whole lines of about `size` characters
+// (longer when a line is), all of it when it is no longer.
+std::size_t WholeLinesPart(std::string_view text, std::size_t size) {
+    for (std::size_t want = size;; want *= 2) {
+        const std::string_view window = text.substr(0, want);
+        const bool atEnd = window.size() == text.size();
+        const std::size_t whole = WholeLinesLength(window, atEnd);
+        if (whole > 0 || atEnd) return whole;
+    }
+}
+
+// A piece of a data text: whole lines, their number and records, and the
+// model's outputs on them.
+struct FitPiece {
+    std::string_view text;
+    DataRows rows;  // the records of a part of the piece at a time; the reading's failure
+    std::size_t lines = 0, records = 0;
+    std::vector<double> targets, outputs;
+    std::exception_ptr failure;  // of the computation, at the end of outputs
+};
 
 }  // namespace
 
@@ -238,12 +251,10 @@ Fit FitOn(const ModelTree& model, const DataSet& data) {
     fit.targets.reserve(data.RecordCount());
     fit.outputs.reserve(data.RecordCount());
     ModelProgram program(model);
-    FitPiece piece;
+    std::exception_ptr failure;
     for (const DataRows& block : data.Blocks()) {
-        ComputePiece(model, program, block, piece);
-        fit.targets.insert(fit.targets.end(), piece.targets.begin(), piece.targets.end());
-        fit.outputs.insert(fit.outputs.end(), piece.outputs.begin(), piece.outputs.end());
-        if (piece.failure) std::rethrow_exception(piece.failure);
+        ComputeRows(model, program, block, fit.targets, fit.outputs, failure);
+        if (failure) std::rethrow_exception(failure);
     }
     return fit;
 }
@@ -261,34 +272,42 @@ std::optional<double> RSquareOnText(const ModelTree& model, std::string_view tex
         ReadDataLines(namesLine, separator, decimal, namesPending, first);
         linesBefore = first.lines;
     }
-    // Small pieces: the records of two of them are all the memory the
-    // computation takes beyond the text.
-    constexpr std::size_t kPiece = 1 << 20;
+    // Pieces of a few megabytes go to the threads; each is read and computed
+    // in parts of some kilobytes, whose records stay in the processor's cache
+    // and are all the memory the computation takes beyond the text and the
+    // outputs.
+    constexpr std::size_t kPiece = 1 << 22, kPart = 1 << 16;
     std::size_t at = 0;
     const auto next = [&](FitPiece& piece) {
         if (at >= text.size()) return false;
-        for (std::size_t want = kPiece;; want *= 2) {
-            const std::string_view window = text.substr(at, want);
-            const bool atEnd = at + window.size() == text.size();
-            const std::size_t whole = WholeLinesLength(window, atEnd);
-            if (whole > 0 || atEnd) {
-                piece.text = window.substr(0, whole);
-                at += whole;
-                return true;
-            }
-        }
+        piece.text = text.substr(at, WholeLinesPart(text.substr(at), kPiece));
+        at += piece.text.size();
+        return true;
     };
     const auto make = [&](FitPiece& piece, bool& pending) {
-        piece.rows.Clear();
-        ReadDataLines(piece.text, separator, decimal, pending, piece.rows);
-        if (piece.rows.failure) return;
+        piece.lines = piece.records = 0;
+        piece.targets.clear();
+        piece.outputs.clear();
+        piece.failure = nullptr;
         ModelProgram program(model);  // one per piece: a program holds its scratch space
-        ComputePiece(model, program, piece.rows, piece);
+        for (std::string_view rest = piece.text; !rest.empty();) {
+            const std::string_view part = rest.substr(0, WholeLinesPart(rest, kPart));
+            rest.remove_prefix(part.size());
+            piece.rows.Clear();
+            ReadDataLines(part, separator, decimal, pending, piece.rows);
+            if (piece.rows.failure) {
+                piece.rows.failureLine += piece.lines;  // counted within the piece
+                return;
+            }
+            piece.lines += piece.rows.lines;
+            piece.records += piece.rows.rowEnds.size();
+            if (!piece.failure) ComputeRows(model, program, piece.rows, piece.targets, piece.outputs, piece.failure);
+        }
     };
     const auto use = [&](FitPiece& piece) {
         if (piece.rows.failure) ThrowDataFailure(piece.rows, linesBefore);
-        linesBefore += piece.rows.lines;
-        records += piece.rows.rowEnds.size();
+        linesBefore += piece.lines;
+        records += piece.records;
         if (computeFailure) return;  // the reading may still fail further on
         sum.Add(piece.targets, piece.outputs);
         computeFailure = piece.failure;

@@ -124,12 +124,12 @@ TEST(Evaluator, RSquareFromPiecesAndFromTextsIsTheWholeOnes) {
         EXPECT_EQ(sum.Value(), RSquare(targets, outputs)) << step;
     }
 
-    // About three megabytes: more pieces than the two threads take at once.
+    // About ten megabytes: more pieces than the two threads take at once.
     test::ScopedLocale locale(test::kPointLocale);
     std::string text;
-    for (std::size_t i = 0; i < 200000; ++i) {
+    for (std::size_t i = 0; i < 600000; ++i) {
         text += std::to_string(i % 97) + "." + std::to_string(i % 13) + ";" + std::to_string(i % 89) + ";" +
-                std::to_string((i * 7) % 101) + ".25" + (i % 5000 == 0 ? "\r\n \t\r\n" : "\r\n");
+                std::to_string((i * 7) % 101) + ".25" + (i % 15000 == 0 ? "\r\n \t\r\n" : "\r\n");
     }
     const ModelTree model = DecodeModel("+*d0d1Qd1", "+");
     test::TempDir dir;
