@@ -128,9 +128,7 @@ void WriteRecords(JsonStream& out, const DataSet& data, std::size_t depth) {
     // Blocks of rows are formatted two at a time, on two threads.
     constexpr std::size_t kBlockRows = 1 << 15;
     std::size_t next = 0;
-    RecordLines a, b;
-    PairedWork(
-        a, b,
+    PairedWork<RecordLines>(
         [&](RecordLines& block) {
             block.first = next;
             block.last = next = std::min(next + kBlockRows, data.RecordCount());

@@ -312,12 +312,11 @@ std::optional<double> RSquareOnText(const ModelTree& model, std::string_view tex
         sum.Add(piece.targets, piece.outputs);
         computeFailure = piece.failure;
     };
-    FitPiece a, b;
-    while (namesPending && next(a)) {
-        make(a, namesPending);
-        use(a);
+    for (FitPiece first; namesPending && next(first);) {
+        make(first, namesPending);
+        use(first);
     }
-    PairedWork(a, b, next, [&](FitPiece& piece) {
+    PairedWork<FitPiece>(next, [&](FitPiece& piece) {
         bool noNames = false;
         make(piece, noNames);
     }, use);

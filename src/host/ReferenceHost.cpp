@@ -146,14 +146,13 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
         ReadDataLines(piece.text, sep, decimal, pending, piece.rows);
     };
 
-    Piece a, b;
     // Until the names line is read, one piece at a time: it is the first
     // line that is not blank, wherever that falls.
-    while (namesPending && next(a)) {
-        parse(a, namesPending);
-        use(a);
+    for (Piece first; namesPending && next(first);) {
+        parse(first, namesPending);
+        use(first);
     }
-    PairedWork(a, b, next, [&](Piece& piece) {
+    PairedWork<Piece>(next, [&](Piece& piece) {
         bool noNames = false;
         parse(piece, noNames);
     }, use);
