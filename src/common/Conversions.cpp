@@ -167,12 +167,11 @@ ScannedNumber ScanNumber(std::string_view text, std::string_view sep) {
 }
 
 // The common shape of a data value, an optional "-", digits and at most one
-// "." or "," separator, read in one tight pass: true with the value when the
-// text has that shape and its digits fit the exact case of ScanNumber.
-bool QuickNumber(std::string_view text, char sep, double& value) {
-    if (!kExactArithmetic || (sep != '.' && sep != ',')) return false;
-    const char* p = text.data();
-    const char* const end = p + text.size();
+// decimal mark, read in one tight pass from first: where the shape ends, with
+// its value, when its digits fit the exact case of ScanNumber; nullptr when
+// they do not (no digits, too many, too many decimals).
+template <class IsMark>
+const char* QuickPrefix(const char* p, const char* const end, IsMark isMark, double& value) {
     const bool negative = p != end && *p == '-';
     if (negative) ++p;
     const char* const first = p;
@@ -180,17 +179,24 @@ bool QuickNumber(std::string_view text, char sep, double& value) {
     for (; p != end && IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
     const std::ptrdiff_t whole = p - first;
     std::ptrdiff_t fraction = 0;
-    if (p != end && *p == sep) {
+    if (p != end && isMark(*p)) {
         const char* const point = ++p;
         for (; p != end && IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
         fraction = p - point;
     }
     const std::ptrdiff_t digits = whole + fraction;
-    if (p != end || digits == 0 || digits > 19 || mantissa > kMaxExactMantissa || fraction > kMaxExactPower)
-        return false;
+    if (digits == 0 || digits > 19 || mantissa > kMaxExactMantissa || fraction > kMaxExactPower) return nullptr;
     const double v = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
     value = negative ? -v : v;
-    return true;
+    return p;
+}
+
+// QuickPrefix over the whole text, with the one separator given.
+bool QuickNumber(std::string_view text, char sep, double& value) {
+    if (!kExactArithmetic || (sep != '.' && sep != ',')) return false;
+    const char* const end = text.data() + text.size();
+    const char* const stop = QuickPrefix(text.data(), end, [sep](char c) { return c == sep; }, value);
+    return stop != nullptr && stop == end;
 }
 
 // "00" to "99", for writing two digits at a time.
@@ -439,6 +445,11 @@ std::string_view TrimSpaces(std::string_view text) {
     while (b < e && text[b] == ' ') ++b;
     while (e > b && text[e - 1] == ' ') --e;
     return text.substr(b, e - b);
+}
+
+const char* PlainDecimalPrefix(const char* first, const char* last, double& value) {
+    if (!kExactArithmetic) return nullptr;
+    return QuickPrefix(first, last, [](char c) { return c == '.' || c == ','; }, value);
 }
 
 }  // namespace orv

@@ -62,4 +62,11 @@ std::size_t FindText(std::string_view text, std::string_view what, std::size_t f
 // Removes leading and trailing spaces (only spaces, as the platform's Trim does).
 std::string_view TrimSpaces(std::string_view text);
 
+// Reads the plain shape of a data value from first: an optional "-", digits
+// and at most one "." or "," among or after them. Answers where that shape
+// ends, with its value as TextToDouble reads it with that mark as the
+// separator; nullptr when there is no such prefix or it needs the long way
+// (no digits, more than 19, or too many decimals to be exact).
+const char* PlainDecimalPrefix(const char* first, const char* last, double& value);
+
 }  // namespace orv

@@ -33,14 +33,20 @@ private:
     std::size_t pos_ = 0;
 };
 
+// True when bytes follow the last line end (or there is none): the last line
+// then ends with the text rather than with a line end of its own.
+inline bool EndsInsideLine(std::string_view text) noexcept {
+    const std::size_t last = text.rfind('\r');
+    if (last == std::string_view::npos) return !text.empty();
+    const std::size_t after = last + 1 < text.size() && text[last + 1] == '\n' ? last + 2 : last + 1;
+    return after < text.size();
+}
+
 // The number of lines the cursor gives before it is at the end.
 inline std::size_t CountLines(std::string_view text) noexcept {
     std::size_t ends = 0;
     for (const char c : text) ends += c == '\r' ? 1 : 0;
-    const std::size_t last = text.rfind('\r');
-    if (last == std::string_view::npos) return text.empty() ? 0 : 1;
-    const std::size_t after = last + 1 < text.size() && text[last + 1] == '\n' ? last + 2 : last + 1;
-    return ends + (after < text.size() ? 1 : 0);
+    return ends + (EndsInsideLine(text) ? 1 : 0);
 }
 
 }  // namespace orv

@@ -1,5 +1,6 @@
 // Import of plain-text data files (one record per line, the dependent
 // variable last) into a run's training or validation set.
+#include <algorithm>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -83,6 +84,37 @@ void DropFirstLine(String& text) {
     text.erase(0, cr + 1 < text.size() && text[cr + 1] == '\n' ? cr + 2 : cr + 1);
 }
 
+// The lines of text before its first empty line (all of them when there is
+// none). An empty line is one that starts with the CR that ends it: at the
+// start of the text, or right after a CR or a CR LF. One pass, in blocks the
+// compiler vectorises, that stops in the block holding the empty line.
+std::size_t RecordsBeforeEmptyLine(std::string_view text) {
+    const std::size_t n = text.size();
+    if (n == 0 || text[0] == '\r') return 0;
+    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t ends = 0, i = 2;
+    constexpr std::size_t kBlock = 128;
+    for (; i + kBlock <= n; i += kBlock) {
+        unsigned blockEnds = 0, empty = 0;
+        for (std::size_t j = i; j < i + kBlock; ++j) {
+            const unsigned cr = t[j] == '\r';
+            blockEnds += static_cast<unsigned>(t[j - 2] == '\r');
+            empty |= cr & (static_cast<unsigned>(t[j - 1] == '\r') |
+                           (static_cast<unsigned>(t[j - 1] == '\n') & static_cast<unsigned>(t[j - 2] == '\r')));
+        }
+        if (empty != 0) break;
+        ends += blockEnds;
+    }
+    // From here on one byte at a time; ends counts the CRs before i - 2.
+    for (std::size_t j = i - 2; j < n; ++j) {
+        if (t[j] != '\r') continue;
+        const bool opensEmpty = j > 0 && (t[j - 1] == '\r' || (j >= 2 && t[j - 1] == '\n' && t[j - 2] == '\r'));
+        if (opensEmpty) return ends;
+        ++ends;
+    }
+    return ends + (EndsInsideLine(text) ? 1 : 0);
+}
+
 }  // namespace
 
 bool clsFileParser::OpenDataFile(const FilePath& path, Long WhichSet, Long separatorCode, clsRun& theRun) {
@@ -116,12 +148,10 @@ bool clsFileParser::OpenDataFile(const FilePath& path, Long WhichSet, Long separ
             break;
         }
 
-        Long count = 1;
-        while (!in.AtEnd()) {
-            if (in.Next().empty()) break;
-            if (count == std::numeric_limits<Long>::max()) throw ComError::Overflow();
-            ++count;
-        }
+        const std::string_view rest = std::string_view(FileText_).substr(std::min(in.Offset(), FileText_.size()));
+        const std::size_t records = 1 + RecordsBeforeEmptyLine(rest);
+        if (records > static_cast<std::size_t>(std::numeric_limits<Long>::max())) throw ComError::Overflow();
+        const auto count = static_cast<Long>(records);
         NumeroValoresFicheiro_ = count;
 
         // The text is cleaned where it lies and then handed to the record.

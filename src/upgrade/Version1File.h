@@ -3,7 +3,8 @@
 #pragma once
 
 #include <array>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 #include "legacy_file/RunFileIO.h"
 #include "run_record/clsRun.h"
@@ -32,7 +33,12 @@ private:
     std::size_t rows_ = 0;
     std::size_t width_ = 0;
     std::array<int, kVersion1Columns> slot_{};  // index within a row, or -1
-    std::vector<Double> cells_;
+    // From calloc: fresh memory is zero already, so cells that no value
+    // line fills cost no pass of their own.
+    struct FreeCells {
+        void operator()(Double* cells) const noexcept { std::free(cells); }
+    };
+    std::unique_ptr<Double[], FreeCells> cells_;
 };
 
 struct Version1Tables {

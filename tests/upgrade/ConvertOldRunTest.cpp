@@ -79,6 +79,8 @@ TEST(ConvertOldRun, DataSectionWalk) {
         {"a tag right after a tag is a value line", 2, 0, 1, {"<TerminalA>", "<VarDep>", "5", "6"}, "0 0\r\n5 0\r\n"},
         {"unknown and validation tags leave the training table alone", 1, 1, 0,
          {"<ValVarDep>", "9", "<TerminalK>", "2", "<VarDep>", "1"}, "1\r\n"},
+        {"plain values and those read the long way alike", 6, 0, 0, {"<VarDep>", "-2.5", "3,25", "1e2", "+3", "-0", "007"},
+         "-2,5\r\n3,25\r\n100\r\n3\r\n0\r\n7\r\n"},
         {"eleven terminals write the dependent column twice", 1, 0, 11,
          {"<TerminalA>", "1", "<TerminalJ>", "10", "<VarDep>", "11"}, "1 0 0 0 0 0 0 0 0 10 11 11\r\n"},
     };
@@ -114,6 +116,11 @@ TEST(ConvertOldRun, RefusedFiles) {
     EXPECT_COM_ERROR(convert(Version1Text(1, 0, 1, {"<TerminalJ>", "1e999"})), err::kOverflow, nullptr);
     EXPECT_COM_ERROR(parser.ConvertOldRun("", run), 91, nullptr);
     EXPECT_FALSE(run.GravadoEmVersaoAnterior());
+    // Value lines among empty and tag lines are counted exactly.
+    Lines mixed = {"<VarDep>"};
+    for (int k = 0; k < 12000; ++k) mixed.insert(mixed.end(), {"1", "", "<x>", "2", "\n3"});
+    EXPECT_NO_THROW(convert(Version1Text(36000, 0, 0, mixed)));
+    EXPECT_COM_ERROR(convert(Version1Text(36001, 0, 0, mixed)), err::kOutOfMemory, "Out of memory");
     // As many value lines as the count claims: accepted.
     for (auto& l : blank) l = "1";
     blank[0] = "<ValVarDep>";

@@ -19,6 +19,12 @@ struct ImportCase {
     std::string text, names;  // the stored data text and FieldNames
 };
 
+std::string Repeated(const std::string& line, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += line;
+    return out;
+}
+
 const ImportCase kCases[] = {
     {"one record", "1;2;3", false, 1, true, 2, 1, "1;2;3", ""},
     {"names line", "x;y;z\r\n1;2;3\r\n4;5;6", true, 1, true, 2, 2, "1;2;3\r\n4;5;6", "x;y;z"},
@@ -30,6 +36,13 @@ const ImportCase kCases[] = {
     // Three separators are one left-to-right pass away from two.
     {"tripled separator", "1;;;2\r\n", false, 1, false, 2, 0, "", ""},
     {"lone CR ends a line", "1\t2\r3\t4", false, 2, true, 1, 2, "1\t2\r3\t4", ""},
+    // The count looks at long texts a block at a time.
+    {"empty line far into the file", Repeated("1;2\r\n", 70) + "\r\n" + Repeated("5;6\r\n", 70), false, 1, true, 1,
+     70, Repeated("1;2\r\n", 70) + "\r\n" + Repeated("5;6\r\n", 70), ""},
+    {"lone CRs, then an empty line after CR LF", Repeated("1;2\r", 69) + "1;2\r\n\r\n" + Repeated("5;6\r", 70), false,
+     1, true, 1, 70, Repeated("1;2\r", 69) + "1;2\r\n\r\n" + Repeated("5;6\r", 70), ""},
+    {"a line that starts with LF is a record", Repeated("1;2\r\n", 69) + "\n1;2\r\n\r" + Repeated("5;6\r\n", 70),
+     false, 1, true, 1, 70, Repeated("1;2\r\n", 69) + "\n1;2\r\n\r" + Repeated("5;6\r\n", 70), ""},
     {"comma decimals, semicolon separator", "1,5;2,5", false, 1, true, 1, 1, "1.5;2.5", ""},
 };
 
