@@ -15,6 +15,7 @@
 #include "common/TextLines.h"
 #include "legacy_file/RunFileIO.h"
 #include "legacy_file/clsFileParser.h"
+#include "platform/Platform.h"
 #include "upgrade/UpgradeFolder.h"
 #include "upgrade/Version1File.h"
 #include "upgrade/v2LocaleSettings.h"
@@ -256,6 +257,7 @@ Version1Table::Version1Table(std::size_t rows, Long terminals, bool keepAll) : r
     if (rows_ * width_ == 0) return;
     cells_.reset(static_cast<Double*>(std::calloc(rows_ * width_, sizeof(Double))));
     if (!cells_) throw ComError::OutOfMemory();
+    platform::PreferLargePages(cells_.get(), rows_ * width_ * sizeof(Double));
 }
 
 void Version1Table::Store(std::size_t row, std::size_t column, Double value) {
