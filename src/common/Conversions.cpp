@@ -452,4 +452,44 @@ const char* PlainDecimalPrefix(const char* first, const char* last, double& valu
     return QuickPrefix(first, last, [](char c) { return c == '.' || c == ','; }, value);
 }
 
+char* PlainDecimalText(char* out, std::string_view text, std::string_view decimalSeparator) {
+    // The digits are copied as they are read (short runs: a call to copy
+    // them would cost more), then trailing zeros after the mark are taken back.
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    char* o = out;
+    const bool negative = p != end && *p == '-';
+    if (negative) *o++ = *p++;
+    while (p != end && *p == '0') ++p;
+    char* const whole = o;
+    while (p != end && IsDigit(*p)) *o++ = *p++;
+    const std::ptrdiff_t wholeDigits = o - whole;
+    if (wholeDigits == 0) *o++ = '0';
+    char* const mark = o;
+    std::ptrdiff_t fractionDigits = 0;
+    if (p != end && (*p == '.' || *p == ',')) {
+        ++p;
+        for (const char c : decimalSeparator) *o++ = c;
+        char* const fraction = o;
+        while (p != end && IsDigit(*p)) *o++ = *p++;
+        while (o != fraction && o[-1] == '0') --o;
+        fractionDigits = o - fraction;
+        if (fractionDigits == 0) o = mark;
+        // Within fifteen significant digits and the range of the fixed form,
+        // the value's text is these digits: no other such decimal reads as
+        // the same Double. Outside, the value is written from the Double.
+        if (wholeDigits == 0 && fractionDigits > 0) {
+            std::ptrdiff_t zeros = 0;
+            while (fraction[zeros] == '0') ++zeros;
+            if (zeros > 3 || fractionDigits - zeros > 15) return nullptr;  // below 1E-04 or too many digits
+        }
+    }
+    if (p != end || (wholeDigits > 0 && wholeDigits + fractionDigits > 15)) return nullptr;
+    if (wholeDigits + fractionDigits == 0) {
+        *out = '0';  // also for -0
+        return out + 1;
+    }
+    return o;
+}
+
 }  // namespace orv

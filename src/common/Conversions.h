@@ -69,4 +69,12 @@ std::string_view TrimSpaces(std::string_view text);
 // (no digits, more than 19, or too many decimals to be exact).
 const char* PlainDecimalPrefix(const char* first, const char* last, double& value);
 
+// AppendDoubleText's text of the value that PlainDecimalPrefix reads from
+// the whole of text, written from the text's own digits into out (which has
+// room for the text and the separator): no leading zeros, no trailing
+// zeros after the mark, the given separator for the mark. Answers the end of
+// what it wrote, or nullptr for a value that must be written from its Double
+// (more than fifteen significant digits, or below 1E-04).
+char* PlainDecimalText(char* out, std::string_view text, std::string_view decimalSeparator);
+
 }  // namespace orv

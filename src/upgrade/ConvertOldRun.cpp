@@ -3,6 +3,8 @@
 // usual, and the record is saved as a version-2.0 file for the loader.
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -198,7 +200,8 @@ void WalkDataSection(const Version1Lines& lines, const clsRun& run, Version1Tabl
         double value = 0;
         const char* const stop = plainMark && table != nullptr ? PlainDecimalPrefix(p, end, value) : nullptr;
         if (stop != nullptr && (stop == end || *stop == '\r')) {
-            table->Store(static_cast<std::size_t>(row), column, value);
+            table->StoreText(static_cast<std::size_t>(row), column, value,
+                             static_cast<std::size_t>(p - lines.text.data()), static_cast<std::size_t>(stop - p));
             ++row;
             p = nextLine(stop);
             continue;
@@ -226,12 +229,17 @@ private:
 };
 
 // Writes a table as a data file and imports it into the given set.
-void ImportTable(clsFileParser& parser, const FilePath& path, const Version1Table& table, Long rows, Long set,
-                 clsRun& run, std::string_view decimalMark) {
+// Writes a table as a data file, its cells' texts taken from fileText.
+void WriteTable(const FilePath& path, const Version1Table& table, Long rows, const clsRun& run,
+                std::string_view decimalMark, std::string_view fileText) {
     runfile::RemoveFile(path);
     runfile::FileWriter out(path);
-    WriteVersion1Data(out, table, rows, run.NumeroTerminais(), decimalMark);
+    WriteVersion1Data(out, table, rows, run.NumeroTerminais(), decimalMark, fileText);
     out.Close();
+}
+
+// Imports a written data file into the given set.
+void ImportTable(clsFileParser& parser, const FilePath& path, Long set, clsRun& run) {
     parser.OpenDataFile(path, set, 0, run);
     runfile::RemoveFile(path);
 }
@@ -249,57 +257,107 @@ String RenameVersion1Symbols(const String& text) {
     return s;
 }
 
+namespace {
+// A quiet NaN whose payload holds a text's length (bits 40 to 50) and offset.
+constexpr std::uint64_t kTextTag = 0x7FF8'0000'0000'0000;
+constexpr unsigned kLengthShift = 40;
+constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kLengthShift) - 1;
+constexpr std::uint64_t kLengthMask = (std::uint64_t{1} << 11) - 1;
+// The value of a plain decimal text, as the walk read it.
+Double ValueOfText(std::string_view text) {
+    Double value = 0;
+    PlainDecimalPrefix(text.data(), text.data() + text.size(), value);
+    return value;
+}
+}  // namespace
+
 Version1Table::Version1Table(std::size_t rows, Long terminals, bool keepAll) : rows_(rows) {
     for (std::size_t c = 0; c < kVersion1Columns; ++c) {
         const bool kept = keepAll || c == kDependentColumn || static_cast<Long>(c) < terminals;
         slot_[c] = kept ? static_cast<int>(width_++) : -1;
     }
     if (rows_ * width_ == 0) return;
-    cells_.reset(static_cast<Double*>(std::calloc(rows_ * width_, sizeof(Double))));
+    cells_.reset(static_cast<std::uint64_t*>(std::calloc(rows_ * width_, sizeof(std::uint64_t))));
     if (!cells_) throw ComError::OutOfMemory();
-    platform::PreferLargePages(cells_.get(), rows_ * width_ * sizeof(Double));
+    platform::PreferLargePages(cells_.get(), rows_ * width_ * sizeof(std::uint64_t));
+}
+
+std::uint64_t* Version1Table::Cell(std::size_t row, std::size_t column) const {
+    if (row >= rows_ || column >= kVersion1Columns) throw ComError::SubscriptOutOfRange();
+    return slot_[column] < 0 ? nullptr : &cells_[row * width_ + static_cast<std::size_t>(slot_[column])];
 }
 
 void Version1Table::Store(std::size_t row, std::size_t column, Double value) {
-    if (row >= rows_ || column >= kVersion1Columns) throw ComError::SubscriptOutOfRange();
-    if (slot_[column] >= 0) cells_[row * width_ + static_cast<std::size_t>(slot_[column])] = value;
+    if (std::uint64_t* cell = Cell(row, column)) *cell = std::bit_cast<std::uint64_t>(value);
 }
 
-Double Version1Table::At(std::size_t row, std::size_t column) const {
-    if (row >= rows_ || column >= kVersion1Columns || slot_[column] < 0) throw ComError::SubscriptOutOfRange();
-    return cells_[row * width_ + static_cast<std::size_t>(slot_[column])];
+void Version1Table::StoreText(std::size_t row, std::size_t column, Double value, std::size_t offset,
+                              std::size_t length) {
+    std::uint64_t* cell = Cell(row, column);
+    if (cell == nullptr) return;
+    const bool fits = offset <= kOffsetMask && length > 0 && length <= kLengthMask;
+    *cell = fits ? kTextTag | std::uint64_t{length} << kLengthShift | offset : std::bit_cast<std::uint64_t>(value);
+}
+
+Version1Cell Version1Table::At(std::size_t row, std::size_t column) const {
+    const std::uint64_t* cell = Cell(row, column);
+    if (cell == nullptr) throw ComError::SubscriptOutOfRange();
+    if ((*cell & kTextTag) != kTextTag) return {std::bit_cast<Double>(*cell), 0, 0};
+    return {0, static_cast<std::size_t>(*cell & kOffsetMask), static_cast<std::size_t>(*cell >> kLengthShift & kLengthMask)};
 }
 
 void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Long rows, Long terminals,
-                       std::string_view decimalSeparator) {
+                       std::string_view decimalSeparator, std::string_view fileText) {
     if (terminals > static_cast<Long>(kVersion1Columns) || rows > static_cast<Long>(table.Rows()))
         throw ComError::SubscriptOutOfRange();
     // A number's text has no space at either end unless the mark has one;
     // only then can a line need trimming.
     const bool trim = decimalSeparator.find(' ') != std::string_view::npos;
+    // Written straight into a buffer of fixed size, flushed when a line might
+    // not fit in what is left: a cell takes at most its text and the mark,
+    // or a value's text.
     constexpr std::size_t kFlushAt = 1 << 20;
-    String text;
-    text.reserve(kFlushAt + 1024);
+    const std::size_t cellRoom = std::max<std::size_t>(64, kLengthMask + 1) + decimalSeparator.size() + 1;
+    const std::size_t lineRoom = (static_cast<std::size_t>(std::max<Long>(terminals, 0)) + 1) * cellRoom + 2;
+    std::unique_ptr<char[]> buffer(new char[kFlushAt + lineRoom]);
+    char* const begin = buffer.get();
+    char* p = begin;
+    String value;
+    const auto put = [&](std::size_t row, std::size_t column) {
+        const Version1Cell cell = table.At(row, column);
+        if (cell.length > 0) {
+            const std::string_view text = fileText.substr(cell.offset, cell.length);
+            if (char* end = PlainDecimalText(p, text, decimalSeparator)) {
+                p = end;
+                return;
+            }
+        }
+        value.clear();
+        AppendDoubleText(value, cell.length > 0 ? ValueOfText(fileText.substr(cell.offset, cell.length)) : cell.value,
+                         decimalSeparator);
+        p = std::copy(value.begin(), value.end(), p);
+    };
     for (Long r = 0; r < rows; ++r) {
         const auto row = static_cast<std::size_t>(r);
-        const std::size_t start = text.size();
+        char* const start = p;
         for (Long c = 0; c < terminals; ++c) {
-            AppendDoubleText(text, table.At(row, static_cast<std::size_t>(c)), decimalSeparator);
-            text += ' ';
+            put(row, static_cast<std::size_t>(c));
+            *p++ = ' ';
         }
-        AppendDoubleText(text, table.At(row, kDependentColumn), decimalSeparator);
+        put(row, kDependentColumn);
         if (trim) {
-            const String line = text.substr(start);
-            text.resize(start);
-            text += TrimSpaces(line);
+            const String line(start, p);
+            const std::string_view kept = TrimSpaces(line);
+            p = std::copy(kept.begin(), kept.end(), start);
         }
-        text += "\r\n";
-        if (text.size() >= kFlushAt) {
-            out.Write(text);
-            text.clear();
+        *p++ = '\r';
+        *p++ = '\n';
+        if (static_cast<std::size_t>(p - begin) >= kFlushAt) {
+            out.Write(std::string_view(begin, static_cast<std::size_t>(p - begin)));
+            p = begin;
         }
     }
-    out.Write(text);
+    out.Write(std::string_view(begin, static_cast<std::size_t>(p - begin)));
 }
 
 }  // namespace upgrade
@@ -344,19 +402,25 @@ FilePath clsFileParser::ConvertOldRun(const FilePath& Path, clsRun& theRun) {
         tables.Validation =
             Version1Table(limit.TableRows(run.NumeroResultadosValidar()), run.NumeroTerminais(), keepAll);
         WalkDataSection(lines, run, tables, decimal.Mark());
-        String().swap(lines.text);  // the file's text is not needed past this point
 
+        // Each table and the file's text go as soon as the data files no
+        // longer need them, so that at most one imported text is held beside them.
         TempFiles cleanup;
         const FilePath trainTemp = folder->File(kTrainTemp);
         cleanup.Add(trainTemp);
-        ImportTable(*this, trainTemp, tables.Training, run.NumeroResultadosExp(), 0, run, decimal.Mark());
+        WriteTable(trainTemp, tables.Training, run.NumeroResultadosExp(), run, decimal.Mark(), lines.text);
         tables.Training = Version1Table{};
+        ImportTable(*this, trainTemp, 0, run);
         if (run.NumeroResultadosValidar() >= 1) {
             const FilePath valTemp = folder->File(kValTemp);
             cleanup.Add(valTemp);
-            ImportTable(*this, valTemp, tables.Validation, run.NumeroResultadosValidar(), 1, run, decimal.Mark());
+            WriteTable(valTemp, tables.Validation, run.NumeroResultadosValidar(), run, decimal.Mark(), lines.text);
+            tables.Validation = Version1Table{};
+            String().swap(lines.text);
+            ImportTable(*this, valTemp, 1, run);
         }
         tables.Validation = Version1Table{};
+        String().swap(lines.text);
 
         SaveKvr(folder->File(kRunTemp), run);
         theRun = std::move(run);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -15,6 +16,15 @@ namespace orv::upgrade {
 inline constexpr std::size_t kVersion1Columns = 11;
 inline constexpr std::size_t kDependentColumn = 10;
 
+// One cell of a table: a value, or the place in the file's text of the plain
+// decimal text that the value was read from (length above 0), so that the
+// data file can take its digits rather than write the value anew.
+struct Version1Cell {
+    Double value = 0;
+    std::size_t offset = 0;
+    std::size_t length = 0;
+};
+
 // The values of one set, row by row. Only the columns that its data file
 // will hold take memory: the first `terminals` and the dependent variable
 // (all of them when keepAll).
@@ -26,19 +36,24 @@ public:
     std::size_t Rows() const noexcept { return rows_; }
     // Values of columns that are not kept are dropped.
     void Store(std::size_t row, std::size_t column, Double value);
+    // The value read from the text at offset, of the given length.
+    void StoreText(std::size_t row, std::size_t column, Double value, std::size_t offset, std::size_t length);
     // 9 for a row or a column that the table does not hold.
-    Double At(std::size_t row, std::size_t column) const;
+    Version1Cell At(std::size_t row, std::size_t column) const;
 
 private:
+    std::uint64_t* Cell(std::size_t row, std::size_t column) const;
+
     std::size_t rows_ = 0;
     std::size_t width_ = 0;
     std::array<int, kVersion1Columns> slot_{};  // index within a row, or -1
-    // From calloc: fresh memory is zero already, so cells that no value
-    // line fills cost no pass of their own.
+    // A Double's bits, or a text's place inside a NaN, which no value line
+    // reads as. From calloc: fresh memory is zero already, so cells that no
+    // value line fills cost no pass of their own.
     struct FreeCells {
-        void operator()(Double* cells) const noexcept { std::free(cells); }
+        void operator()(std::uint64_t* cells) const noexcept { std::free(cells); }
     };
-    std::unique_ptr<Double[], FreeCells> cells_;
+    std::unique_ptr<std::uint64_t[], FreeCells> cells_;
 };
 
 struct Version1Tables {
@@ -51,8 +66,9 @@ String RenameVersion1Symbols(const String& text);
 
 // Writes the first rows of a table as a data file: the first `terminals`
 // columns and the dependent variable, separated by spaces, one record per
-// line, each line ended by CR LF.
+// line, each line ended by CR LF. Cells that hold a text's place take it
+// from fileText.
 void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Long rows, Long terminals,
-                       std::string_view decimalSeparator);
+                       std::string_view decimalSeparator, std::string_view fileText);
 
 }  // namespace orv::upgrade

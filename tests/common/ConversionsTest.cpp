@@ -139,6 +139,36 @@ TEST(Conversions, WritesWhatToCharsWrites) {
     }
 }
 
+// A plain decimal written from its own digits gives the text of its value,
+// or leaves it to the value (nullptr) where the two could differ.
+TEST(Conversions, PlainDecimalsWriteTheirValuesText) {
+    const std::pair<const char*, const char*> fixed[] = {
+        {"-000.500", "-0,5"}, {"-0", "0"}, {"0,000", "0"}, {"7.", "7"}, {".25", "0,25"}, {"0.0001", "0,0001"},
+        {"0.00009", nullptr}, {"123456789012345", "123456789012345"}, {"1234567890123456", nullptr},
+        {"0.000123456789012345", "0,000123456789012345"}, {"12345678.12345678", nullptr},
+    };
+    char buf[64];
+    for (const auto& [text, written] : fixed) {
+        char* end = PlainDecimalText(buf, text, ",");
+        EXPECT_EQ(end == nullptr ? std::string("(value)") : std::string(buf, end), written ? written : "(value)")
+            << text;
+    }
+    std::mt19937_64 random(3);
+    for (int i = 0; i < 40000; ++i) {
+        std::string text = random() % 4 == 0 ? "-" : "";
+        for (auto n = random() % 18; n > 0; --n) text += static_cast<char>('0' + random() % (n % 3 == 0 ? 1 : 10));
+        if (random() % 3 != 0) text += random() % 2 == 0 ? "." : ",";
+        for (auto n = random() % 18; n > 0; --n) text += static_cast<char>('0' + random() % (n % 4 == 0 ? 1 : 10));
+        double value = 0;
+        if (PlainDecimalPrefix(text.data(), text.data() + text.size(), value) != text.data() + text.size()) continue;
+        for (const char* sep : {".", ",", "", "::"}) {
+            if (char* end = PlainDecimalText(buf, text, sep)) {
+                EXPECT_EQ(std::string(buf, end), DoubleToText(value, sep)) << text;
+            }
+        }
+    }
+}
+
 TEST(Conversions, ReplaceAllIsOnePassLeftToRight) {
     const std::tuple<const char*, const char*, const char*> shrinking[] = {
         {"aaa", "aa", "a"}, {"a  b   c    d", "  ", " "}, {"1\r\n 2\r\n 3", "\r\n ", "\r\n"},

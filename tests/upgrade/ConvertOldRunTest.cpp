@@ -79,8 +79,9 @@ TEST(ConvertOldRun, DataSectionWalk) {
         {"a tag right after a tag is a value line", 2, 0, 1, {"<TerminalA>", "<VarDep>", "5", "6"}, "0 0\r\n5 0\r\n"},
         {"unknown and validation tags leave the training table alone", 1, 1, 0,
          {"<ValVarDep>", "9", "<TerminalK>", "2", "<VarDep>", "1"}, "1\r\n"},
-        {"plain values and those read the long way alike", 6, 0, 0, {"<VarDep>", "-2.5", "3,25", "1e2", "+3", "-0", "007"},
-         "-2,5\r\n3,25\r\n100\r\n3\r\n0\r\n7\r\n"},
+        {"plain values and those read the long way alike", 7, 0, 0,
+         {"<VarDep>", "-2.5", "3,25", "1e2", "+3", "-0", "007", "0.00001"},
+         "-2,5\r\n3,25\r\n100\r\n3\r\n0\r\n7\r\n1E-05\r\n"},
         {"eleven terminals write the dependent column twice", 1, 0, 11,
          {"<TerminalA>", "1", "<TerminalJ>", "10", "<VarDep>", "11"}, "1 0 0 0 0 0 0 0 0 10 11 11\r\n"},
     };
