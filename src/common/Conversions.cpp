@@ -167,11 +167,12 @@ ScannedNumber ScanNumber(std::string_view text, std::string_view sep) {
 }
 
 // The common shape of a data value, an optional "-", digits and at most one
-// decimal mark, read in one tight pass from first: where the shape ends, with
-// its value, when its digits fit the exact case of ScanNumber; nullptr when
-// they do not (no digits, too many, too many decimals).
-template <class IsMark>
-const char* QuickPrefix(const char* p, const char* const end, IsMark isMark, double& value) {
+// "." or "," separator, read in one tight pass: true with the value when the
+// text has that shape and its digits fit the exact case of ScanNumber.
+bool QuickNumber(std::string_view text, char sep, double& value) {
+    if (!kExactArithmetic || (sep != '.' && sep != ',')) return false;
+    const char* p = text.data();
+    const char* const end = p + text.size();
     const bool negative = p != end && *p == '-';
     if (negative) ++p;
     const char* const first = p;
@@ -179,24 +180,17 @@ const char* QuickPrefix(const char* p, const char* const end, IsMark isMark, dou
     for (; p != end && IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
     const std::ptrdiff_t whole = p - first;
     std::ptrdiff_t fraction = 0;
-    if (p != end && isMark(*p)) {
+    if (p != end && *p == sep) {
         const char* const point = ++p;
         for (; p != end && IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
         fraction = p - point;
     }
     const std::ptrdiff_t digits = whole + fraction;
-    if (digits == 0 || digits > 19 || mantissa > kMaxExactMantissa || fraction > kMaxExactPower) return nullptr;
+    if (p != end || digits == 0 || digits > 19 || mantissa > kMaxExactMantissa || fraction > kMaxExactPower)
+        return false;
     const double v = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
     value = negative ? -v : v;
-    return p;
-}
-
-// QuickPrefix over the whole text, with the one separator given.
-bool QuickNumber(std::string_view text, char sep, double& value) {
-    if (!kExactArithmetic || (sep != '.' && sep != ',')) return false;
-    const char* const end = text.data() + text.size();
-    const char* const stop = QuickPrefix(text.data(), end, [sep](char c) { return c == sep; }, value);
-    return stop != nullptr && stop == end;
+    return true;
 }
 
 // "00" to "99", for writing two digits at a time.
@@ -447,11 +441,6 @@ std::string_view TrimSpaces(std::string_view text) {
     return text.substr(b, e - b);
 }
 
-const char* PlainDecimalPrefix(const char* first, const char* last, double& value) {
-    if (!kExactArithmetic) return nullptr;
-    return QuickPrefix(first, last, [](char c) { return c == '.' || c == ','; }, value);
-}
-
 char* PlainDecimalText(char* out, std::string_view text, std::string_view decimalSeparator) {
     // The digits are copied as they are read (short runs: a call to copy
     // them would cost more), then trailing zeros after the mark are taken back.
@@ -460,6 +449,7 @@ char* PlainDecimalText(char* out, std::string_view text, std::string_view decima
     char* o = out;
     const bool negative = p != end && *p == '-';
     if (negative) *o++ = *p++;
+    const char* const digits = p;
     while (p != end && *p == '0') ++p;
     char* const whole = o;
     while (p != end && IsDigit(*p)) *o++ = *p++;
@@ -467,7 +457,9 @@ char* PlainDecimalText(char* out, std::string_view text, std::string_view decima
     if (wholeDigits == 0) *o++ = '0';
     char* const mark = o;
     std::ptrdiff_t fractionDigits = 0;
+    bool anyDigit = p != digits;
     if (p != end && (*p == '.' || *p == ',')) {
+        anyDigit = anyDigit || (p + 1 != end && IsDigit(p[1]));
         ++p;
         for (const char c : decimalSeparator) *o++ = c;
         char* const fraction = o;
@@ -484,7 +476,7 @@ char* PlainDecimalText(char* out, std::string_view text, std::string_view decima
             if (zeros > 3 || fractionDigits - zeros > 15) return nullptr;  // below 1E-04 or too many digits
         }
     }
-    if (p != end || (wholeDigits > 0 && wholeDigits + fractionDigits > 15)) return nullptr;
+    if (p != end || !anyDigit || (wholeDigits > 0 && wholeDigits + fractionDigits > 15)) return nullptr;
     if (wholeDigits + fractionDigits == 0) {
         *out = '0';  // also for -0
         return out + 1;

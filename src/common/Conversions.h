@@ -62,19 +62,13 @@ std::size_t FindText(std::string_view text, std::string_view what, std::size_t f
 // Removes leading and trailing spaces (only spaces, as the platform's Trim does).
 std::string_view TrimSpaces(std::string_view text);
 
-// Reads the plain shape of a data value from first: an optional "-", digits
-// and at most one "." or "," among or after them. Answers where that shape
-// ends, with its value as TextToDouble reads it with that mark as the
-// separator; nullptr when there is no such prefix or it needs the long way
-// (no digits, more than 19, or too many decimals to be exact).
-const char* PlainDecimalPrefix(const char* first, const char* last, double& value);
-
-// AppendDoubleText's text of the value that PlainDecimalPrefix reads from
-// the whole of text, written from the text's own digits into out (which has
-// room for the text and the separator): no leading zeros, no trailing
-// zeros after the mark, the given separator for the mark. Answers the end of
-// what it wrote, or nullptr for a value that must be written from its Double
-// (more than fifteen significant digits, or below 1E-04).
+// For a plain decimal text (an optional "-", digits, at most one "." or ","
+// among or after them), AppendDoubleText's text of its value, written from
+// the text's own digits into out (which has room for the text and the
+// separator): no leading zeros, no trailing zeros after the mark, the given
+// separator for the mark. Answers the end of what it wrote, or nullptr when
+// the value must be written from its Double (more than fifteen significant
+// digits, or below 1E-04) or the text is not of that shape.
 char* PlainDecimalText(char* out, std::string_view text, std::string_view decimalSeparator);
 
 }  // namespace orv

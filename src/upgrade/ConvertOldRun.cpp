@@ -142,6 +142,23 @@ const ColumnTag* FindColumn(std::string_view tag) {
     return nullptr;
 }
 
+// Where a plain decimal text at p ends: an optional "-", then 1 to 19
+// digits with at most one "." or "," among or after them. Read with a mark of
+// "." or ",", such a text is always a number, and within the range of a
+// Double; nullptr when the text at p is not of that shape.
+const char* PlainDecimalEnd(const char* p, const char* const end) {
+    if (p != end && *p == '-') ++p;
+    const char* const first = p;
+    while (p != end && *p >= '0' && *p <= '9') ++p;
+    std::ptrdiff_t digits = p - first;
+    if (p != end && (*p == '.' || *p == ',')) {
+        const char* const fraction = ++p;
+        while (p != end && *p >= '0' && *p <= '9') ++p;
+        digits += p - fraction;
+    }
+    return digits >= 1 && digits <= 19 ? p : nullptr;
+}
+
 // Reads one value line; a text that is not a number stores nothing.
 void StoreVersion1Value(Version1Table& table, std::size_t column, std::size_t row, std::string_view text,
                         std::string_view decimalMark) {
@@ -197,11 +214,13 @@ void WalkDataSection(const Version1Lines& lines, const clsRun& run, Version1Tabl
             p = nextLine(lineEnd(p));
             continue;
         }
-        double value = 0;
-        const char* const stop = plainMark && table != nullptr ? PlainDecimalPrefix(p, end, value) : nullptr;
+        // A plain value is kept as the place of its text, read when its data
+        // file is written.
+        const char* const stop = plainMark && table != nullptr ? PlainDecimalEnd(p, end) : nullptr;
         if (stop != nullptr && (stop == end || *stop == '\r')) {
-            table->StoreText(static_cast<std::size_t>(row), column, value,
-                             static_cast<std::size_t>(p - lines.text.data()), static_cast<std::size_t>(stop - p));
+            table->StoreText(static_cast<std::size_t>(row), column, lines.text,
+                             static_cast<std::size_t>(p - lines.text.data()), static_cast<std::size_t>(stop - p),
+                             decimalMark);
             ++row;
             p = nextLine(stop);
             continue;
@@ -263,12 +282,6 @@ constexpr std::uint64_t kTextTag = 0x7FF8'0000'0000'0000;
 constexpr unsigned kLengthShift = 40;
 constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kLengthShift) - 1;
 constexpr std::uint64_t kLengthMask = (std::uint64_t{1} << 11) - 1;
-// The value of a plain decimal text, as the walk read it.
-Double ValueOfText(std::string_view text) {
-    Double value = 0;
-    PlainDecimalPrefix(text.data(), text.data() + text.size(), value);
-    return value;
-}
 }  // namespace
 
 Version1Table::Version1Table(std::size_t rows, Long terminals, bool keepAll) : rows_(rows) {
@@ -291,19 +304,24 @@ void Version1Table::Store(std::size_t row, std::size_t column, Double value) {
     if (std::uint64_t* cell = Cell(row, column)) *cell = std::bit_cast<std::uint64_t>(value);
 }
 
-void Version1Table::StoreText(std::size_t row, std::size_t column, Double value, std::size_t offset,
-                              std::size_t length) {
+void Version1Table::StoreText(std::size_t row, std::size_t column, std::string_view fileText, std::size_t offset,
+                              std::size_t length, std::string_view decimalMark) {
     std::uint64_t* cell = Cell(row, column);
     if (cell == nullptr) return;
-    const bool fits = offset <= kOffsetMask && length > 0 && length <= kLengthMask;
-    *cell = fits ? kTextTag | std::uint64_t{length} << kLengthShift | offset : std::bit_cast<std::uint64_t>(value);
+    if (offset <= kOffsetMask && length > 0 && length <= kLengthMask) {
+        *cell = kTextTag | std::uint64_t{length} << kLengthShift | offset;
+        return;
+    }
+    const Double value = v2LocaleSettings::NumberFromText(fileText.substr(offset, length), decimalMark);
+    *cell = std::bit_cast<std::uint64_t>(value);
 }
 
 Version1Cell Version1Table::At(std::size_t row, std::size_t column) const {
     const std::uint64_t* cell = Cell(row, column);
     if (cell == nullptr) throw ComError::SubscriptOutOfRange();
     if ((*cell & kTextTag) != kTextTag) return {std::bit_cast<Double>(*cell), 0, 0};
-    return {0, static_cast<std::size_t>(*cell & kOffsetMask), static_cast<std::size_t>(*cell >> kLengthShift & kLengthMask)};
+    return {0, static_cast<std::size_t>(*cell & kOffsetMask),
+            static_cast<std::size_t>(*cell >> kLengthShift & kLengthMask)};
 }
 
 void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Long rows, Long terminals,
@@ -325,16 +343,17 @@ void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Lon
     String value;
     const auto put = [&](std::size_t row, std::size_t column) {
         const Version1Cell cell = table.At(row, column);
+        Double number = cell.value;
         if (cell.length > 0) {
             const std::string_view text = fileText.substr(cell.offset, cell.length);
             if (char* end = PlainDecimalText(p, text, decimalSeparator)) {
                 p = end;
                 return;
             }
+            number = v2LocaleSettings::NumberFromText(text, decimalSeparator);
         }
         value.clear();
-        AppendDoubleText(value, cell.length > 0 ? ValueOfText(fileText.substr(cell.offset, cell.length)) : cell.value,
-                         decimalSeparator);
+        AppendDoubleText(value, number, decimalSeparator);
         p = std::copy(value.begin(), value.end(), p);
     };
     for (Long r = 0; r < rows; ++r) {

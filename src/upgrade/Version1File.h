@@ -36,8 +36,9 @@ public:
     std::size_t Rows() const noexcept { return rows_; }
     // Values of columns that are not kept are dropped.
     void Store(std::size_t row, std::size_t column, Double value);
-    // The value read from the text at offset, of the given length.
-    void StoreText(std::size_t row, std::size_t column, Double value, std::size_t offset, std::size_t length);
+    // The value of a plain decimal text in fileText, kept as the text's place.
+    void StoreText(std::size_t row, std::size_t column, std::string_view fileText, std::size_t offset,
+                   std::size_t length, std::string_view decimalMark);
     // 9 for a row or a column that the table does not hold.
     Version1Cell At(std::size_t row, std::size_t column) const;
 

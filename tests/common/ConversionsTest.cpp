@@ -145,7 +145,8 @@ TEST(Conversions, PlainDecimalsWriteTheirValuesText) {
     const std::pair<const char*, const char*> fixed[] = {
         {"-000.500", "-0,5"}, {"-0", "0"}, {"0,000", "0"}, {"7.", "7"}, {".25", "0,25"}, {"0.0001", "0,0001"},
         {"0.00009", nullptr}, {"123456789012345", "123456789012345"}, {"1234567890123456", nullptr},
-        {"0.000123456789012345", "0,000123456789012345"}, {"12345678.12345678", nullptr},
+        {"0.000123456789012345", "0,000123456789012345"}, {"12345678.12345678", nullptr}, {"-", nullptr},
+        {",", nullptr}, {"1e5", nullptr},
     };
     char buf[64];
     for (const auto& [text, written] : fixed) {
@@ -157,10 +158,11 @@ TEST(Conversions, PlainDecimalsWriteTheirValuesText) {
     for (int i = 0; i < 40000; ++i) {
         std::string text = random() % 4 == 0 ? "-" : "";
         for (auto n = random() % 18; n > 0; --n) text += static_cast<char>('0' + random() % (n % 3 == 0 ? 1 : 10));
-        if (random() % 3 != 0) text += random() % 2 == 0 ? "." : ",";
+        const char* mark = random() % 2 == 0 ? "." : ",";
+        if (random() % 3 != 0) text += mark;
         for (auto n = random() % 18; n > 0; --n) text += static_cast<char>('0' + random() % (n % 4 == 0 ? 1 : 10));
-        double value = 0;
-        if (PlainDecimalPrefix(text.data(), text.data() + text.size(), value) != text.data() + text.size()) continue;
+        if (!IsNumericText(text, mark)) continue;
+        const double value = TextToDouble(text, mark);
         for (const char* sep : {".", ",", "", "::"}) {
             if (char* end = PlainDecimalText(buf, text, sep)) {
                 EXPECT_EQ(std::string(buf, end), DoubleToText(value, sep)) << text;
