@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -59,34 +58,18 @@ constexpr ColumnTag kColumnTags[] = {
 // room for 30001 entries, grown by 10000 whenever the next line would not
 // fit. The first lines are looked up by number; the data section is walked
 // in order, straight from the text.
-struct Version1Lines {
-    String text;
-    std::size_t size = 0;  // lines in the file
-    std::size_t room = kInitialRoom;
-    std::array<std::string_view, kFirstDataLine> head{};  // lines 0 to 13, empty past the end
-    std::size_t dataOffset = 0;                           // where line 14 starts
-
-    String Line(std::size_t i) const { return String(head.at(i)); }
+struct SectionLines {
+    std::size_t lines = 0;
+    std::size_t values = 0;  // neither empty nor tag lines
 };
 
-Version1Lines ReadVersion1Lines(const FilePath& path) {
-    Version1Lines lines;
-    lines.text = runfile::ReadWholeFile(path);
-    lines.size = CountLines(lines.text);
-    if (lines.size > lines.room) lines.room += (lines.size - lines.room + kRoomGrowth - 1) / kRoomGrowth * kRoomGrowth;
-    LineCursor cursor(lines.text);
-    for (auto& line : lines.head) line = cursor.Next();
-    lines.dataOffset = cursor.Offset();
-    return lines;
-}
-
-// Lines of the data section that are neither empty nor tag lines, as the
-// walk splits them: every line but the first starts after a CR or a CR LF,
-// so a line that is not a value is a CR followed (after an LF) by "<" or by
-// the CR that ends it at once. One pass, in blocks the compiler vectorises.
-std::size_t CountValueLines(std::string_view text) {
+// The lines of the data section, and those that the walk would read as
+// values: every line but the first starts after a CR or a CR LF, so a line
+// that is not a value is a CR followed (after an LF) by "<" or by the CR that
+// ends it at once. One pass, in blocks the compiler vectorises.
+SectionLines CountSectionLines(std::string_view text) {
     const std::size_t n = text.size();
-    if (n == 0) return 0;
+    if (n == 0) return {};
     const auto* t = reinterpret_cast<const unsigned char*>(text.data());
     const auto opensNoValue = [](unsigned char c) { return static_cast<unsigned>((c == '<') | (c == '\r')); };
     std::size_t ends = 0, others = opensNoValue(t[0]);
@@ -110,7 +93,37 @@ std::size_t CountValueLines(std::string_view text) {
         if (next < n && t[next] == '\n') ++next;
         if (next < n) others += opensNoValue(t[next]);
     }
-    return ends + (EndsInsideLine(text) ? 1 : 0) - others;
+    const std::size_t lines = ends + (EndsInsideLine(text) ? 1 : 0);
+    return {lines, lines - others};
+}
+
+struct Version1Lines {
+    String text;
+    std::size_t size = 0;    // lines in the file
+    std::size_t values = 0;  // value lines in the data section
+    std::size_t room = kInitialRoom;
+    std::array<std::string_view, kFirstDataLine> head{};  // lines 0 to 13, empty past the end
+    std::size_t dataOffset = 0;                           // where line 14 starts
+
+    String Line(std::size_t i) const { return String(head.at(i)); }
+};
+
+Version1Lines ReadVersion1Lines(const FilePath& path) {
+    Version1Lines lines;
+    lines.text = runfile::ReadWholeFile(path);
+    LineCursor cursor(lines.text);
+    for (auto& line : lines.head) line = cursor.Next();
+    lines.dataOffset = cursor.Offset();
+    // Past the first lines, one pass counts the lines and the value lines.
+    if (lines.dataOffset < lines.text.size()) {
+        const SectionLines data = CountSectionLines(std::string_view(lines.text).substr(lines.dataOffset));
+        lines.size = kFirstDataLine + data.lines;
+        lines.values = data.values;
+    } else {
+        lines.size = CountLines(lines.text);
+    }
+    if (lines.size > lines.room) lines.room += (lines.size - lines.room + kRoomGrowth - 1) / kRoomGrowth * kRoomGrowth;
+    return lines;
 }
 
 // A count may claim the old reader's initial room of rows, or as many rows as
@@ -118,23 +131,16 @@ std::size_t CountValueLines(std::string_view text) {
 // only the count itself claims. Refuse it with "Out of memory" rather than
 // build tables and data files of that size from a small file: this keeps an
 // upgrade's memory and disk use in proportion to the file.
-class RowLimit {
-public:
-    explicit RowLimit(const Version1Lines& lines) : lines_(lines) {}
-
-    std::size_t TableRows(Long count) {
-        if (count < 1) return 1;
-        const auto rows = static_cast<std::size_t>(count);
-        if (rows <= kInitialRoom) return rows;
-        if (!values_) values_ = CountValueLines(std::string_view(lines_.text).substr(lines_.dataOffset));
-        if (rows > *values_) throw ComError::OutOfMemory();
-        return rows;
-    }
-
-private:
-    const Version1Lines& lines_;
-    std::optional<std::size_t> values_;  // counted once, for both tables
-};
+std::size_t TableRows(Long count, const Version1Lines& lines) {
+    if (count < 1) return 1;
+    const auto rows = static_cast<std::size_t>(count);
+    if (rows <= kInitialRoom) return rows;
+    // A file of fewer lines than its head leaves the data section past the
+    // text, as the old reader's table did.
+    if (lines.dataOffset > lines.text.size()) throw ComError::SubscriptOutOfRange();
+    if (rows > lines.values) throw ComError::OutOfMemory();
+    return rows;
+}
 
 const ColumnTag* FindColumn(std::string_view tag) {
     for (const auto& c : kColumnTags)
@@ -416,10 +422,9 @@ FilePath clsFileParser::ConvertOldRun(const FilePath& Path, clsRun& theRun) {
         // into more fields on import, so then every column is kept.
         const bool keepAll = decimal.Mark().find(' ') != String::npos;
         Version1Tables tables;
-        RowLimit limit(lines);
-        tables.Training = Version1Table(limit.TableRows(run.NumeroResultadosExp()), run.NumeroTerminais(), keepAll);
+        tables.Training = Version1Table(TableRows(run.NumeroResultadosExp(), lines), run.NumeroTerminais(), keepAll);
         tables.Validation =
-            Version1Table(limit.TableRows(run.NumeroResultadosValidar()), run.NumeroTerminais(), keepAll);
+            Version1Table(TableRows(run.NumeroResultadosValidar(), lines), run.NumeroTerminais(), keepAll);
         WalkDataSection(lines, run, tables, decimal.Mark());
 
         // Each table and the file's text go as soon as the data files no

@@ -43,6 +43,8 @@ const ImportCase kCases[] = {
      1, true, 1, 70, Repeated("1;2\r", 69) + "1;2\r\n\r\n" + Repeated("5;6\r", 70), ""},
     {"a line that starts with LF is a record", Repeated("1;2\r\n", 69) + "\n1;2\r\n\r" + Repeated("5;6\r\n", 70),
      false, 1, true, 1, 70, Repeated("1;2\r\n", 69) + "\n1;2\r\n\r" + Repeated("5;6\r\n", 70), ""},
+    {"doubled space far into the file", Repeated("1 2\r\n", 70) + "3  4\r\n" + Repeated("1 2\r\n", 70), false, 0, true, 1,
+     141, Repeated("1 2\r\n", 70) + "3 4\r\n" + Repeated("1 2\r\n", 70), ""},
     {"comma decimals, semicolon separator", "1,5;2,5", false, 1, true, 1, 1, "1.5;2.5", ""},
 };
 
