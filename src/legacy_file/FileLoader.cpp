@@ -110,7 +110,7 @@ bool clsFileParser::SplitTagLine(std::string_view line, String& tag, String& val
 bool clsFileParser::ReadValuesBlock(clsRun& run) {
     if (!FileFound_) throw ComError::FileNotFound();
     try {
-        FileText_ = runfile::ReadWholeFile(FilePath_);
+        runfile::ReadWholeFile(FilePath_, FileText_);
     } catch (...) {
         try {
             RethrowAsComError();

@@ -97,11 +97,18 @@ std::string LineReader::ReadLine(std::size_t keep) {
 }
 
 std::string ReadWholeFile(const FilePath& path) {
-    FileHandle f = OpenForReading(path);
     std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+}
+
+void ReadWholeFile(const FilePath& path, std::string& bytes) {
+    FileHandle f = OpenForReading(path);
+    bytes.clear();
     char chunk[kChunk];
     struct stat info {};
-    if (::fstat(fileno(f.get()), &info) == 0 && info.st_size > 0) {
+    if (::fstat(fileno(f.get()), &info) == 0 && static_cast<std::uint64_t>(info.st_size) > bytes.capacity()) {
+        std::string().swap(bytes);
         bytes.reserve(static_cast<std::size_t>(info.st_size));
         platform::PreferLargePages(bytes.data(), bytes.capacity());
     }
@@ -111,7 +118,6 @@ std::string ReadWholeFile(const FilePath& path) {
         if (n < sizeof chunk) break;
     }
     if (std::ferror(f.get())) throw ComError(kDeviceIOError, "", "Device I/O error");
-    return bytes;
 }
 
 void WriteWholeFile(const FilePath& path, const std::string& bytes) {

@@ -48,6 +48,10 @@ private:
 // The whole file's bytes; raises 53 or 75 when it cannot be opened, 57 when
 // reading fails, 7 when it does not fit in memory.
 std::string ReadWholeFile(const FilePath& path);
+// The same into bytes, whose room is used again when the file fits in it
+// (memory already in use costs no page faults); bytes is undefined when
+// reading fails.
+void ReadWholeFile(const FilePath& path, std::string& bytes);
 
 // Creates or overwrites the file with the given bytes; raises 75 when the
 // file cannot be created or written.

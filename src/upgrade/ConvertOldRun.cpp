@@ -427,8 +427,7 @@ FilePath clsFileParser::ConvertOldRun(const FilePath& Path, clsRun& theRun) {
             Version1Table(TableRows(run.NumeroResultadosValidar(), lines), run.NumeroTerminais(), keepAll);
         WalkDataSection(lines, run, tables, decimal.Mark());
 
-        // Each table and the file's text go as soon as the data files no
-        // longer need them, so that at most one imported text is held beside them.
+        // Each table goes as soon as its data file is written.
         TempFiles cleanup;
         const FilePath trainTemp = folder->File(kTrainTemp);
         cleanup.Add(trainTemp);
@@ -440,11 +439,12 @@ FilePath clsFileParser::ConvertOldRun(const FilePath& Path, clsRun& theRun) {
             cleanup.Add(valTemp);
             WriteTable(valTemp, tables.Validation, run.NumeroResultadosValidar(), run, decimal.Mark(), lines.text);
             tables.Validation = Version1Table{};
-            String().swap(lines.text);
             ImportTable(*this, valTemp, 1, run);
         }
         tables.Validation = Version1Table{};
-        String().swap(lines.text);
+        // The loader reads the upgraded file into the room of the old one.
+        FileText_ = std::move(lines.text);
+        FileText_.clear();
 
         SaveKvr(folder->File(kRunTemp), run);
         theRun = std::move(run);
