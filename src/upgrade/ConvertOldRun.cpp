@@ -282,14 +282,6 @@ String RenameVersion1Symbols(const String& text) {
     return s;
 }
 
-namespace {
-// A quiet NaN whose payload holds a text's length (bits 40 to 50) and offset.
-constexpr std::uint64_t kTextTag = 0x7FF8'0000'0000'0000;
-constexpr unsigned kLengthShift = 40;
-constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kLengthShift) - 1;
-constexpr std::uint64_t kLengthMask = (std::uint64_t{1} << 11) - 1;
-}  // namespace
-
 Version1Table::Version1Table(std::size_t rows, Long terminals, bool keepAll) : rows_(rows) {
     for (std::size_t c = 0; c < kVersion1Columns; ++c) {
         const bool kept = keepAll || c == kDependentColumn || static_cast<Long>(c) < terminals;
@@ -301,33 +293,10 @@ Version1Table::Version1Table(std::size_t rows, Long terminals, bool keepAll) : r
     platform::PreferLargePages(cells_.get(), rows_ * width_ * sizeof(std::uint64_t));
 }
 
-std::uint64_t* Version1Table::Cell(std::size_t row, std::size_t column) const {
-    if (row >= rows_ || column >= kVersion1Columns) throw ComError::SubscriptOutOfRange();
-    return slot_[column] < 0 ? nullptr : &cells_[row * width_ + static_cast<std::size_t>(slot_[column])];
-}
-
-void Version1Table::Store(std::size_t row, std::size_t column, Double value) {
-    if (std::uint64_t* cell = Cell(row, column)) *cell = std::bit_cast<std::uint64_t>(value);
-}
-
-void Version1Table::StoreText(std::size_t row, std::size_t column, std::string_view fileText, std::size_t offset,
-                              std::size_t length, std::string_view decimalMark) {
-    std::uint64_t* cell = Cell(row, column);
-    if (cell == nullptr) return;
-    if (offset <= kOffsetMask && length > 0 && length <= kLengthMask) {
-        *cell = kTextTag | std::uint64_t{length} << kLengthShift | offset;
-        return;
-    }
+std::uint64_t Version1Table::ValueBits(std::string_view fileText, std::size_t offset, std::size_t length,
+                                       std::string_view decimalMark) {
     const Double value = v2LocaleSettings::NumberFromText(fileText.substr(offset, length), decimalMark);
-    *cell = std::bit_cast<std::uint64_t>(value);
-}
-
-Version1Cell Version1Table::At(std::size_t row, std::size_t column) const {
-    const std::uint64_t* cell = Cell(row, column);
-    if (cell == nullptr) throw ComError::SubscriptOutOfRange();
-    if ((*cell & kTextTag) != kTextTag) return {std::bit_cast<Double>(*cell), 0, 0};
-    return {0, static_cast<std::size_t>(*cell & kOffsetMask),
-            static_cast<std::size_t>(*cell >> kLengthShift & kLengthMask)};
+    return std::bit_cast<std::uint64_t>(value);
 }
 
 void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Long rows, Long terminals,
@@ -341,7 +310,7 @@ void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Lon
     // not fit in what is left: a cell takes at most its text and the mark,
     // or a value's text.
     constexpr std::size_t kFlushAt = 1 << 20;
-    const std::size_t cellRoom = std::max<std::size_t>(64, kLengthMask + 1) + decimalSeparator.size() + 1;
+    const std::size_t cellRoom = std::max<std::size_t>(64, Version1Table::kLongestText + 1) + decimalSeparator.size() + 1;
     const std::size_t lineRoom = (static_cast<std::size_t>(std::max<Long>(terminals, 0)) + 1) * cellRoom + 2;
     std::unique_ptr<char[]> buffer(new char[kFlushAt + lineRoom]);
     char* const begin = buffer.get();

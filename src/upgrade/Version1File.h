@@ -3,10 +3,13 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
+#include "common/ComError.h"
 #include "legacy_file/RunFileIO.h"
 #include "run_record/clsRun.h"
 
@@ -42,8 +45,22 @@ public:
     // 9 for a row or a column that the table does not hold.
     Version1Cell At(std::size_t row, std::size_t column) const;
 
+    // The longest text whose place a cell holds; longer ones keep their value.
+    static constexpr std::size_t kLongestText = (std::size_t{1} << 11) - 1;
+
 private:
-    std::uint64_t* Cell(std::size_t row, std::size_t column) const;
+    // A quiet NaN whose payload holds a text's length (bits 40 to 50) and offset.
+    static constexpr std::uint64_t kTextTag = 0x7FF8'0000'0000'0000;
+    static constexpr unsigned kLengthShift = 40;
+    static constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kLengthShift) - 1;
+
+    // nullptr for a column that is not kept.
+    std::uint64_t* Cell(std::size_t row, std::size_t column) const {
+        if (row >= rows_ || column >= kVersion1Columns) throw ComError::SubscriptOutOfRange();
+        return slot_[column] < 0 ? nullptr : &cells_[row * width_ + static_cast<std::size_t>(slot_[column])];
+    }
+    static std::uint64_t ValueBits(std::string_view fileText, std::size_t offset, std::size_t length,
+                                   std::string_view decimalMark);
 
     std::size_t rows_ = 0;
     std::size_t width_ = 0;
@@ -56,6 +73,28 @@ private:
     };
     std::unique_ptr<std::uint64_t[], FreeCells> cells_;
 };
+
+// Inline: the walk stores and the writer reads every cell of a large set.
+inline void Version1Table::Store(std::size_t row, std::size_t column, Double value) {
+    if (std::uint64_t* cell = Cell(row, column)) *cell = std::bit_cast<std::uint64_t>(value);
+}
+
+inline void Version1Table::StoreText(std::size_t row, std::size_t column, std::string_view fileText,
+                                     std::size_t offset, std::size_t length, std::string_view decimalMark) {
+    std::uint64_t* cell = Cell(row, column);
+    if (cell == nullptr) return;
+    *cell = offset <= kOffsetMask && length > 0 && length <= kLongestText
+                ? kTextTag | std::uint64_t{length} << kLengthShift | offset
+                : ValueBits(fileText, offset, length, decimalMark);
+}
+
+inline Version1Cell Version1Table::At(std::size_t row, std::size_t column) const {
+    const std::uint64_t* cell = Cell(row, column);
+    if (cell == nullptr) throw ComError::SubscriptOutOfRange();
+    if ((*cell & kTextTag) != kTextTag) return {std::bit_cast<Double>(*cell), 0, 0};
+    const auto length = static_cast<std::size_t>(*cell >> kLengthShift & kLongestText);
+    return {0, static_cast<std::size_t>(*cell & kOffsetMask), length};
+}
 
 struct Version1Tables {
     Version1Table Training;
