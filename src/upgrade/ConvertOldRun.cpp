@@ -54,10 +54,6 @@ constexpr ColumnTag kColumnTags[] = {
     {"<ValVarDep>", true, 10},
 };
 
-// The file's text with the old reader's view of it: a table of lines with
-// room for 30001 entries, grown by 10000 whenever the next line would not
-// fit. The first lines are looked up by number; the data section is walked
-// in order, straight from the text.
 struct SectionLines {
     std::size_t lines = 0;
     std::size_t values = 0;  // neither empty nor tag lines
@@ -97,6 +93,10 @@ SectionLines CountSectionLines(std::string_view text) {
     return {lines, lines - others};
 }
 
+// The file's text with the old reader's view of it: a table of lines with
+// room for 30001 entries, grown by 10000 whenever the next line would not
+// fit. The first lines are looked up by number; the data section is walked
+// in order, straight from the text.
 struct Version1Lines {
     String text;
     std::size_t size = 0;    // lines in the file
@@ -253,7 +253,6 @@ private:
     std::vector<FilePath> paths_;
 };
 
-// Writes a table as a data file and imports it into the given set.
 // Writes a table as a data file, its cells' texts taken from fileText.
 void WriteTable(const FilePath& path, const Version1Table& table, Long rows, const clsRun& run,
                 std::string_view decimalMark, std::string_view fileText) {
@@ -310,7 +309,8 @@ void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Lon
     // not fit in what is left: a cell takes at most its text and the mark,
     // or a value's text.
     constexpr std::size_t kFlushAt = 1 << 20;
-    const std::size_t cellRoom = std::max<std::size_t>(64, Version1Table::kLongestText + 1) + decimalSeparator.size() + 1;
+    const std::size_t cellRoom =
+        std::max<std::size_t>(64, Version1Table::kLongestText + 1) + decimalSeparator.size() + 1;
     const std::size_t lineRoom = (static_cast<std::size_t>(std::max<Long>(terminals, 0)) + 1) * cellRoom + 2;
     std::unique_ptr<char[]> buffer(new char[kFlushAt + lineRoom]);
     char* const begin = buffer.get();
