@@ -66,18 +66,19 @@ struct SectionLines {
 SectionLines CountSectionLines(std::string_view text) {
     const std::size_t n = text.size();
     if (n == 0) return {};
-    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
-    const auto opensNoValue = [](unsigned char c) { return static_cast<unsigned>((c == '<') | (c == '\r')); };
+    using Byte = unsigned char;  // a block's counts fit, and bytes keep the vectors wide
+    const auto* t = reinterpret_cast<const Byte*>(text.data());
+    const auto opensNoValue = [](Byte c) { return static_cast<Byte>((c == '<') | (c == '\r')); };
     std::size_t ends = 0, others = opensNoValue(t[0]);
     std::size_t i = 0;
-    constexpr std::size_t kBlock = 128;
+    constexpr std::size_t kBlock = 64;
     for (; i + kBlock + 2 <= n; i += kBlock) {
-        unsigned blockEnds = 0, blockOthers = 0;
+        Byte blockEnds = 0, blockOthers = 0;
         for (std::size_t j = i; j < i + kBlock; ++j) {
-            const unsigned cr = t[j] == '\r';
-            blockEnds += cr;
-            const unsigned afterLf = static_cast<unsigned>(t[j + 1] == '\n') & opensNoValue(t[j + 2]);
-            blockOthers += cr & (opensNoValue(t[j + 1]) | afterLf);
+            const auto cr = static_cast<Byte>(t[j] == '\r');
+            const auto afterLf = static_cast<Byte>((t[j + 1] == '\n') & opensNoValue(t[j + 2]));
+            blockEnds = static_cast<Byte>(blockEnds + cr);
+            blockOthers = static_cast<Byte>(blockOthers + (cr & (opensNoValue(t[j + 1]) | afterLf)));
         }
         ends += blockEnds;
         others += blockOthers;

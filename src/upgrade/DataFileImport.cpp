@@ -89,19 +89,19 @@ void DropFirstLine(String& text) {
 // pass, in blocks the compiler vectorises, rather than a search for each.
 bool MayNeedCleaning(std::string_view text, std::string_view sep) {
     if (sep.size() > 1) return true;
-    const char s = sep.empty() ? ' ' : sep[0];
-    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
-    const auto found = [t, s](std::size_t i) {
-        return static_cast<unsigned>((t[i] == ' ') & (t[i + 1] == ' ')) |
-               static_cast<unsigned>((t[i] == s) & (t[i + 1] == s)) |
-               static_cast<unsigned>((t[i] == '\r') & (t[i + 1] == '\n') & (t[i + 2] == ' '));
-    };
+    using Byte = unsigned char;
+    const Byte s = sep.empty() ? ' ' : static_cast<Byte>(sep[0]);
+    const auto* t = reinterpret_cast<const Byte*>(text.data());
     const std::size_t n = text.size();
     std::size_t i = 0;
-    constexpr std::size_t kBlock = 128;
+    constexpr std::size_t kBlock = 64;
     for (; i + kBlock + 2 <= n; i += kBlock) {
-        unsigned hits = 0;
-        for (std::size_t j = i; j < i + kBlock; ++j) hits |= found(j);
+        Byte hits = 0;
+        for (std::size_t j = i; j < i + kBlock; ++j) {
+            const Byte a = t[j], b = t[j + 1], c = t[j + 2];
+            hits |= static_cast<Byte>(((a == ' ') & (b == ' ')) | ((a == s) & (b == s)) |
+                                      ((a == '\r') & (b == '\n') & (c == ' ')));
+        }
         if (hits != 0) return true;
     }
     // The last bytes: two-byte patterns up to the end, "\r\n " where it fits.
@@ -119,16 +119,16 @@ bool MayNeedCleaning(std::string_view text, std::string_view sep) {
 std::size_t RecordsBeforeEmptyLine(std::string_view text) {
     const std::size_t n = text.size();
     if (n == 0 || text[0] == '\r') return 0;
-    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+    using Byte = unsigned char;  // a block's counts fit, and bytes keep the vectors wide
+    const auto* t = reinterpret_cast<const Byte*>(text.data());
     std::size_t ends = 0, i = 2;
-    constexpr std::size_t kBlock = 128;
+    constexpr std::size_t kBlock = 64;
     for (; i + kBlock <= n; i += kBlock) {
-        unsigned blockEnds = 0, empty = 0;
+        Byte blockEnds = 0, empty = 0;
         for (std::size_t j = i; j < i + kBlock; ++j) {
-            const unsigned cr = t[j] == '\r';
-            blockEnds += static_cast<unsigned>(t[j - 2] == '\r');
-            empty |= cr & (static_cast<unsigned>(t[j - 1] == '\r') |
-                           (static_cast<unsigned>(t[j - 1] == '\n') & static_cast<unsigned>(t[j - 2] == '\r')));
+            const auto afterEnd = static_cast<Byte>((t[j - 1] == '\r') | ((t[j - 1] == '\n') & (t[j - 2] == '\r')));
+            blockEnds = static_cast<Byte>(blockEnds + (t[j - 2] == '\r'));
+            empty |= static_cast<Byte>((t[j] == '\r') & afterEnd);
         }
         if (empty != 0) break;
         ends += blockEnds;
