@@ -442,8 +442,28 @@ std::string_view TrimSpaces(std::string_view text) {
 }
 
 char* PlainDecimalText(char* out, std::string_view text, std::string_view decimalSeparator) {
-    // The digits are copied as they are read (short runs: a call to copy
-    // them would cost more), then trailing zeros after the mark are taken back.
+    // The usual value, a first and a last digit that are not 0 around one
+    // mark, at most fifteen digits: the text itself with the separator for
+    // its mark, copied in one pass.
+    const std::size_t n = text.size();
+    if (decimalSeparator.size() == 1 && n >= 3 && n <= 16 && text[0] >= '1' && text[0] <= '9' &&
+        text[n - 1] >= '1' && text[n - 1] <= '9') {
+        std::size_t others = 0, markAt = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const char c = text[i];
+            out[i] = c;
+            const bool digit = IsDigit(c);
+            others += digit ? 0 : 1;
+            markAt = digit ? markAt : i;
+        }
+        if (others == 1 && (text[markAt] == '.' || text[markAt] == ',')) {
+            out[markAt] = decimalSeparator[0];
+            return out + n;
+        }
+    }
+    // Otherwise the digits are copied as they are read (short runs: a call to
+    // copy them would cost more), then trailing zeros after the mark are
+    // taken back.
     const char* p = text.data();
     const char* const end = p + text.size();
     char* o = out;

@@ -146,7 +146,7 @@ TEST(Conversions, PlainDecimalsWriteTheirValuesText) {
         {"-000.500", "-0,5"}, {"-0", "0"}, {"0,000", "0"}, {"7.", "7"}, {".25", "0,25"}, {"0.0001", "0,0001"},
         {"0.00009", nullptr}, {"123456789012345", "123456789012345"}, {"1234567890123456", nullptr},
         {"0.000123456789012345", "0,000123456789012345"}, {"12345678.12345678", nullptr}, {"-", nullptr},
-        {",", nullptr}, {"1e5", nullptr},
+        {",", nullptr}, {"1e5", nullptr}, {"1.2.3", nullptr}, {"1-2.5", nullptr}, {"98.7654321", "98,7654321"},
     };
     char buf[64];
     for (const auto& [text, written] : fixed) {
