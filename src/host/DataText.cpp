@@ -137,36 +137,32 @@ const char* QuickRecord(const char* p, const char* const end, char separator, ch
                 const std::uint64_t digits = word ^ 0x3030303030303030;
                 std::uint64_t others = NonDigits(digits);
                 const int beforeMark = others == 0 ? 8 : std::countr_zero(others) / 8;
+                double value = 0;
+                int length = 0;  // of the value's text; 0 when it is not of this shape
                 if (beforeMark < 8 && static_cast<char>(word >> (8 * beforeMark)) == mark) {
                     others &= others - 1;  // past the mark
                     const int stop = others == 0 ? 8 : std::countr_zero(others) / 8;
-                    const int count = stop - 1;
-                    if (stop < 8 && count > 0) {
+                    if (stop < 8 && stop > 1) {
                         const std::uint64_t keep = (std::uint64_t{1} << (8 * beforeMark)) - 1;
                         const std::uint64_t joined = (digits & keep) | (digits >> 8 & ~keep);
-                        p += stop;
-                        if (const char* next = EndOfValue(p, end, separator, negative,
-                                                          static_cast<double>(LeadingDigitsValue(joined, count)) /
-                                                              kExactPowersOfTen[stop - 1 - beforeMark],
-                                                          values)) {
-                            if (next == p) return p;
-                            p = next;
-                            continue;
-                        }
+                        value = static_cast<double>(LeadingDigitsValue(joined, stop - 1)) /
+                                kExactPowersOfTen[stop - 1 - beforeMark];
+                        length = stop;
+                    }
+                } else if (beforeMark > 0 && beforeMark < 8) {
+                    value = static_cast<double>(LeadingDigitsValue(digits, beforeMark));
+                    length = beforeMark;
+                }
+                if (length > 0) {
+                    p += length;
+                    const char* const next = EndOfValue(p, end, separator, negative, value, values);
+                    if (next == nullptr) {
                         values.resize(start);
                         return nullptr;
                     }
-                } else if (beforeMark > 0 && beforeMark < 8) {
-                    p += beforeMark;
-                    if (const char* next = EndOfValue(p, end, separator, negative,
-                                                      static_cast<double>(LeadingDigitsValue(digits, beforeMark)),
-                                                      values)) {
-                        if (next == p) return p;
-                        p = next;
-                        continue;
-                    }
-                    values.resize(start);
-                    return nullptr;
+                    if (next == p) return p;
+                    p = next;
+                    continue;
                 }
             }
         }
