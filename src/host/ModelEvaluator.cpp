@@ -276,7 +276,7 @@ std::optional<double> RSquareOnText(const ModelTree& model, std::string_view tex
     // in parts of some kilobytes, whose records stay in the processor's cache
     // and are all the memory the computation takes beyond the text and the
     // outputs.
-    constexpr std::size_t kPiece = 1 << 22, kPart = 1 << 16;
+    constexpr std::size_t kPiece = 1 << 21, kPart = 1 << 16;
     std::size_t at = 0;
     const auto next = [&](FitPiece& piece) {
         if (at >= text.size()) return false;
