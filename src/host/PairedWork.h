@@ -55,30 +55,31 @@ void PairedWork(Next&& next, Make&& make, Use&& use) {
             thread.join();
         }
     } other{{}, mutex, changed, stopping};
-    if (std::thread::hardware_concurrency() > 1) {
-        other.thread = std::thread([&] {
-            for (;;) {
-                Slot* slot = nullptr;
-                {
-                    std::unique_lock lock(mutex);
-                    changed.wait(lock, [&] { return stopping || !queue.empty(); });
-                    if (stopping) return;
-                    slot = queue.front();
-                    queue.pop_front();
-                }
-                try {
-                    make(slot->piece);
-                } catch (...) {
-                    slot->failure = std::current_exception();
-                }
-                {
-                    const std::lock_guard lock(mutex);
-                    slot->done = true;
-                }
-                changed.notify_all();
+    // Started with the second piece: work of one piece, the most common in
+    // small runs, costs no thread.
+    const bool twoThreads = std::thread::hardware_concurrency() > 1;
+    const auto makeOnOtherThread = [&] {
+        for (;;) {
+            Slot* slot = nullptr;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stopping || !queue.empty(); });
+                if (stopping) return;
+                slot = queue.front();
+                queue.pop_front();
             }
-        });
-    }
+            try {
+                make(slot->piece);
+            } catch (...) {
+                slot->failure = std::current_exception();
+            }
+            {
+                const std::lock_guard lock(mutex);
+                slot->done = true;
+            }
+            changed.notify_all();
+        }
+    };
 
     std::size_t read = 0, used = 0;
     bool more = true;
@@ -91,8 +92,9 @@ void PairedWork(Next&& next, Make&& make, Use&& use) {
                 more = false;
                 break;
             }
-            slot.helper = other.thread.joinable() && read % 2 == 1;
+            slot.helper = twoThreads && read % 2 == 1;
             if (slot.helper) {
+                if (!other.thread.joinable()) other.thread = std::thread(makeOnOtherThread);
                 {
                     const std::lock_guard lock(mutex);
                     queue.push_back(&slot);
