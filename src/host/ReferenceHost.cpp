@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <sstream>
 
@@ -82,9 +83,14 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
 
     std::ifstream in(FilePath(path).Native(), std::ios::binary);
     if (!in) throw HostError(53, "File not found: " + path);
+    // What is left to read, when the file tells: a small file is read into
+    // a buffer of its own size, not of a whole piece.
+    std::error_code sizeError;
+    std::uintmax_t left = std::filesystem::file_size(FilePath(path).Native(), sizeError);
+    if (sizeError) left = std::numeric_limits<std::uintmax_t>::max();
 
-    // The file is read a piece of whole lines at a time; two pieces at a
-    // time are parsed on two threads and kept, in order, as blocks.
+    // The file is read a piece of whole lines at a time; the pieces are
+    // parsed on two threads (PairedWork) and kept, in order, as blocks.
     struct Piece {
         std::string text;
         DataRows rows;
@@ -102,13 +108,17 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
         piece.rowsPerByte = rowsPerByte;
         for (;;) {
             const std::size_t kept = piece.text.size();
-            // A line longer than a piece grows the piece, in linear time.
-            const std::size_t want = std::max(kPiece, kept);
+            // A line longer than a piece grows the piece, in linear time;
+            // one character more than is left finds the end at once.
+            std::size_t want = std::max(kPiece, kept);
+            if (left <= want) want = static_cast<std::size_t>(left) + 1;
             piece.text.resize(kept + want);
             in.read(piece.text.data() + kept, static_cast<std::streamsize>(want));
             const auto got = static_cast<std::size_t>(in.gcount());
+            left -= std::min<std::uintmax_t>(left, got);
             piece.text.resize(kept + got);
             atEnd = got < want;
+            if (!atEnd && left == 0) left = std::numeric_limits<std::uintmax_t>::max();  // it grew: read on as if untold
             if (atEnd && in.bad()) throw HostError(57, "Cannot read " + path);
             const std::size_t whole = WholeLinesLength(piece.text, atEnd);
             if (whole > 0 || atEnd) {
