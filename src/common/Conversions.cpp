@@ -91,20 +91,8 @@ bool MagnitudeIsLarge(std::string_view canonical) {
 }
 
 
-// Powers of ten that a double holds exactly.
-constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kMaxExactPower = 22;
 constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
-
-// One multiplication or division of exact operands is rounded once, as
-// std::from_chars rounds; only where arithmetic has no excess precision
-// (32-bit x87 code has it, and would round twice).
-#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
-constexpr bool kExactArithmetic = true;
-#else
-constexpr bool kExactArithmetic = false;
-#endif
 
 // The decimal grammar of ToCanonical, checked where the text lies. Short
 // numbers (at most 2^53 in their digits, at most 22 decimal places or powers)
@@ -186,9 +174,8 @@ bool QuickNumber(std::string_view text, char sep, double& value) {
         fraction = p - point;
     }
     const std::ptrdiff_t digits = whole + fraction;
-    if (p != end || digits == 0 || digits > 19 || mantissa > kMaxExactMantissa || fraction > kMaxExactPower)
-        return false;
-    const double v = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
+    double v = 0;
+    if (p != end || digits == 0 || digits > 19 || !ShortDecimalValue(mantissa, fraction, v)) return false;
     value = negative ? -v : v;
     return true;
 }

@@ -3,6 +3,8 @@
 // applies; v2LocaleSettings supplies the user's.
 #pragma once
 
+#include <cfloat>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +16,30 @@ namespace orv {
 // hexadecimal forms are not numbers. Raises 13 for a non-number (and for an
 // empty text), 6 for a value outside the range of a Double.
 double TextToDouble(std::string_view text, std::string_view decimalSeparator);
+
+// Powers of ten that a double holds exactly.
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// One multiplication or division of exact operands is rounded once, as
+// std::from_chars rounds; only where arithmetic has no excess precision
+// (32-bit x87 code has it, and would round twice).
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
+inline constexpr bool kExactArithmetic = true;
+#else
+inline constexpr bool kExactArithmetic = false;
+#endif
+
+// The value of a short decimal, its digits as one number over 10^fraction,
+// as TextToDouble reads it: one rounding, where both are exact (digits at
+// most 2^53, at most 22 places) and the arithmetic rounds once. False, with
+// value unchanged, for any other.
+inline bool ShortDecimalValue(std::uint64_t digits, std::ptrdiff_t fraction, double& value) noexcept {
+    if (!kExactArithmetic || digits > (std::uint64_t{1} << 53) || fraction < 0 || fraction > 22) return false;
+    value = static_cast<double>(digits) / kExactPowersOfTen[fraction];
+    return true;
+}
 
 // True when TextToDouble would succeed.
 bool IsNumericText(std::string_view text, std::string_view decimalSeparator);

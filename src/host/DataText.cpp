@@ -4,7 +4,6 @@
 #include "common/Conversions.h"
 
 #include <bit>
-#include <cfloat>
 #include <cstring>
 #include <cstdint>
 
@@ -52,17 +51,7 @@ void ForEachField(std::string_view line, std::string_view sep, F&& f) {
     }
 }
 
-#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
-constexpr bool kExactArithmetic = true;
-#else
-constexpr bool kExactArithmetic = false;
-#endif
-
 constexpr std::uint64_t kPowersOfTenInt[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-
-// Powers of ten that a double holds exactly.
-constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // After a value read in one go: stores it and answers where the next value
 // starts, or p itself at the line's end; nullptr when what follows is
@@ -145,9 +134,8 @@ const char* QuickRecord(const char* p, const char* const end, char separator, ch
                     if (stop < 8 && stop > 1) {
                         const std::uint64_t keep = (std::uint64_t{1} << (8 * beforeMark)) - 1;
                         const std::uint64_t joined = (digits & keep) | (digits >> 8 & ~keep);
-                        value = static_cast<double>(LeadingDigitsValue(joined, stop - 1)) /
-                                kExactPowersOfTen[stop - 1 - beforeMark];
-                        length = stop;
+                        ShortDecimalValue(LeadingDigitsValue(joined, stop - 1), stop - 1 - beforeMark, value);
+                        length = stop;  // seven digits at most: always short enough
                     }
                 } else if (beforeMark > 0 && beforeMark < 8) {
                     value = static_cast<double>(LeadingDigitsValue(digits, beforeMark));
@@ -178,12 +166,12 @@ const char* QuickRecord(const char* p, const char* const end, char separator, ch
         }
         const std::ptrdiff_t digits = whole + fraction;
         const bool lineEnds = p == end || *p == '\r' || *p == '\n';
-        if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53) || fraction > 22 ||
+        double v = 0;
+        if (digits == 0 || digits > 19 || !ShortDecimalValue(mantissa, fraction, v) ||
             (!lineEnds && *p != separator)) {
             values.resize(start);
             return nullptr;
         }
-        const double v = static_cast<double>(mantissa) / kExactPowersOfTen[fraction];
         values.push_back(negative ? -v : v);
         if (lineEnds) return p;
         ++p;
