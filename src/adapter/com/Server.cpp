@@ -78,6 +78,21 @@ LSTATUS DeleteTree(const std::wstring& key) {
     return status;
 }
 
+// Removes the type library under the identity it was registered with: the
+// embedded library's own version, locale and syskind (SYS_WIN32 in the x86
+// build), so that each build takes back exactly its own keys.
+HRESULT UnregisterServerTypeLib() noexcept {
+    ComPtr<ITypeLib> lib;
+    TLIBATTR* attributes = nullptr;
+    if (FAILED(LoadServerTypeLib(lib.GetAddressOf())) || FAILED(lib->GetLibAttr(&attributes))) {
+        return UnRegisterTypeLib(LIBID_ORVConverter, 1, 0, LOCALE_NEUTRAL, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+    }
+    const TLIBATTR identity = *attributes;
+    lib->ReleaseTLibAttr(attributes);
+    return UnRegisterTypeLib(identity.guid, identity.wMajorVerNum, identity.wMinorVerNum, identity.lcid,
+                             identity.syskind);
+}
+
 class ClassFactory final : public IClassFactory {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -180,7 +195,7 @@ STDAPI DllRegisterServer() {
 STDAPI DllUnregisterServer() {
     const bool classGone = DeleteTree(L"CLSID\\" + GuidText(CLSID_V2Adapter)) == ERROR_SUCCESS;
     const bool progIdGone = DeleteTree(kProgId) == ERROR_SUCCESS;
-    const HRESULT typeLib = UnRegisterTypeLib(LIBID_ORVConverter, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+    const HRESULT typeLib = UnregisterServerTypeLib();
     const bool typeLibGone = SUCCEEDED(typeLib) || typeLib == TYPE_E_REGISTRYACCESS || typeLib == TYPE_E_CANTLOADLIBRARY;
     if (!classGone || !progIdGone) return SELFREG_E_CLASS;
     return typeLibGone ? S_OK : SELFREG_E_TYPELIB;
