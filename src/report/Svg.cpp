@@ -32,7 +32,7 @@ std::string N(double v) {
 // Rough width of a label at the charts' 12-unit font, for laying out legends.
 double TextWidth(const std::string& utf8) {
     std::size_t chars = 0;
-    for (const unsigned char c : utf8) chars += (c & 0xC0) != 0x80;
+    for (const char c : utf8) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     return 7.0 * static_cast<double>(chars);
 }
 
