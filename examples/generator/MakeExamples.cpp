@@ -3,11 +3,13 @@
 // measurement noise; a classification's classes are the model's, with a few
 // misses), and whose fitness figures, R-squares and history are what the
 // model scores on those data, computed by the reference host's evaluator
-// after the file has been read back as the conversion reads it. Version-2.0
-// files are written by the project's own writer; the seeds are fixed, so
-// every run of this program writes the same bytes.
+// after the file has been read back as the conversion reads it. A run's
+// settings stand beside this program as the tag lines of a run file
+// (NAME.settings, Windows-1252 like the examples); version-2.0 files are
+// written by the project's own writer. The seeds are fixed, so every run of
+// this program writes the same bytes.
 //
-//   orv_make_examples DIR            writes DIR/*.kvr
+//   orv_make_examples DIR            writes DIR/*.kvr (after a change: build/default/examples/generator/orv_make_examples examples)
 //   orv_make_examples --check DIR    writes them elsewhere; fails unless DIR holds the same bytes
 #include <unistd.h>
 
@@ -61,25 +63,18 @@ private:
 
 using Row = std::vector<double>;
 
+// What makes one example besides the settings of its run, which stand beside
+// this program as the tag lines of a run file (NAME.settings).
 struct Story {
     std::string file;
-    int version = 2;
-    std::string version1Header = "<Zolvane><ORV 1.00>";
-    std::uint64_t seed = 1;
-    std::string locale = "C";  // whose decimal mark the writer uses
-    std::string key, author, comments, lastSaved;
-    std::string category = "FunctionFinding", errorType = "Relative";
-    double precision = 0, selectionRange = 100, threshold = 0.5;
-    std::string functionSet, linking = "+", karva;
-    Long genes = 1, head = 8, population = 30, generations = 1000;
-    double mutation = 0.044, onePoint = 0.3, twoPoint = 0.3, geneRec = 0.1, geneTransp = 0.1;
-    Long separator = 1;  // 0 space, 1 ";", 2 tab, 3 ","
-    std::string fieldNames, trainPath, testPath;
-    std::size_t trainCount = 0, testCount = 0;
-    std::vector<int> decimals;  // per field, the target last
+    std::string version1Header;  // empty for a version-2.0 file
+    std::uint64_t seed;
+    std::string locale;          // whose decimal mark the file uses
+    std::size_t trainCount, testCount;
+    std::vector<int> decimals;   // per field, the target last
+    double missRate;             // classification: the share of records the model gets wrong
     std::function<Row(Rng&, std::size_t record, bool test)> inputs;
     std::function<double(Rng&, double output)> noise;  // regression: the measured value
-    double missRate = 0;                               // classification: share of records the model gets wrong
 };
 
 std::string Fixed(double v, int decimals, char mark) {
@@ -99,39 +94,84 @@ double Parse(std::string text) {
 }
 
 char Mark(const Story& s) { return s.locale == "C" ? '.' : ','; }
-std::string SeparatorText(Long code) { return std::string(1, " ;\t,"[code]); }
 
-// A record's class under the run's rule: the threshold for a classification
-// run, the precision around the target for a hits-counting regression run.
-bool Hit(const Story& s, double output, double target) {
-    if (s.category == "Classification") return (output >= s.threshold) == (target >= s.threshold);
-    return std::fabs(output - target) <= s.precision;
+// Error types of the record, by code.
+constexpr Long kRelative = 0, kRsquare = 2, kHitsNumber = 3;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The records of one set as text, each field rounded as the story measures it.
-std::string MakeData(const Story& s, const refhost::ModelTree& model, Rng& rng, bool test, std::vector<Row>& rows) {
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// The run's settings, read by the run-block reader from the tag lines kept
+// beside this program; the NAME line gives the key.
+clsRun Settings(const Story& s) {
+    const fs::path file = fs::path(__FILE__).parent_path() / fs::path(s.file).replace_extension(".settings");
+    std::istringstream lines(ReadFile(file));
+    clsRun run;
+    String tag, value;
+    for (std::string line; std::getline(lines, line);) {
+        if (!clsFileParser::SplitTagLine(line, tag, value)) continue;
+        if (tag == "NAME") run.Key(value);
+        else if (!clsFileParser().PreencherRun(tag, value, run)) throw std::runtime_error(file.string() + ": unknown tag " + tag);
+    }
+    return run;
+}
+
+// Every gene as the run's architecture makes it: head and tail in full, the
+// functions in the head.
+void CheckGenes(const Story& s, const clsRun& run) {
+    const std::string separator = " " + run.LinkingFunction() + " ";
+    std::string karva = run.Karva() + separator;
+    for (std::size_t at; (at = karva.find(separator)) != std::string::npos; karva.erase(0, at + separator.size())) {
+        Long symbols = 0;
+        for (std::size_t i = 0; i < at; ++i) {
+            if (karva[i] >= '0' && karva[i] <= '9') continue;
+            if (karva[i] != 'd' && symbols >= run.Head()) throw std::runtime_error(s.file + ": a function in the tail");
+            ++symbols;
+        }
+        if (symbols != run.TamanhoGene())
+            throw std::runtime_error(s.file + ": a gene of " + std::to_string(symbols) + " symbols: " + karva.substr(0, at));
+    }
+}
+
+// Whether the model's output counts as a hit: its class is the target's
+// under the threshold of a classification run; within the precision of the
+// target in a run that finds a function.
+bool Hit(const clsRun& run, double output, double target) {
+    if (run.Category() == 1) return (output >= run.ClassThreshold()) == (target >= run.ClassThreshold());
+    return std::fabs(output - target) <= run.Precision();
+}
+
+// The records of one set as text, each field rounded as the story measures
+// it; rows gets the values the text holds.
+std::string MakeData(const Story& s, const clsRun& run, const refhost::ModelTree& model, Rng& rng, bool test,
+                     std::vector<Row>& rows) {
     const std::size_t n = test ? s.testCount : s.trainCount;
-    const std::string sep = SeparatorText(s.separator);
+    const std::string separator = run.Separador_toString();
+    const bool classes = run.Category() == 1 || run.ErrorType() == kHitsNumber;
+    const double threshold = run.Category() == 1 ? run.ClassThreshold() : 0.5;
     std::string text;
     for (std::size_t r = 0; r < n; ++r) {
-        const Row raw = s.inputs(rng, r, test);
-        Row row;
+        Row row = s.inputs(rng, r, test);
+        row.push_back(0);
         std::string line;
-        for (std::size_t f = 0; f < raw.size(); ++f) {
-            const std::string field = Fixed(raw[f], s.decimals[f], Mark(s));
-            row.push_back(Parse(field));
-            line += field + sep;
+        for (std::size_t f = 0; f < row.size(); ++f) {
+            if (f + 1 == row.size()) {
+                const double output = refhost::EvaluateModel(model, row);
+                row[f] = !classes ? s.noise(rng, output) : (output >= threshold) != (rng.Uniform() < s.missRate) ? 1 : 0;
+            }
+            const std::string field = Fixed(row[f], s.decimals[f], Mark(s));
+            row[f] = Parse(field);
+            line += (f ? separator : "") + field;
         }
-        const double output = refhost::EvaluateModel(model, row);
-        double target;
-        if (s.category == "Classification" || s.errorType == "HitsNumber") {
-            target = output >= (s.category == "Classification" ? s.threshold : 0.5) ? 1 : 0;
-            if (rng.Uniform() < s.missRate) target = 1 - target;
-        } else {
-            target = s.noise(rng, output);
-        }
-        line += Fixed(target, s.decimals.back(), Mark(s));
-        row.push_back(Parse(Fixed(target, s.decimals.back(), '.')));
         text += (r ? "\r\n" : "") + line;
         rows.push_back(row);
     }
@@ -142,9 +182,9 @@ struct Scores {
     double best = 0, rsquare = 0;
 };
 
-// The fitness of the model on a set, as its error type measures it, and the
-// R-square, from the records the conversion hands the host.
-Scores Score(const Story& s, const refhost::ModelTree& model, const refhost::DataSet& data) {
+// The fitness of the model on a set, as the run's error type measures it, and
+// its R-square, on the records the conversion hands the host.
+Scores Score(const Story& s, const clsRun& run, const refhost::ModelTree& model, const refhost::DataSet& data) {
     const refhost::Fit fit = refhost::FitOn(model, data);
     Scores scores;
     if (fit.targets.empty()) return scores;
@@ -153,23 +193,23 @@ Scores Score(const Story& s, const refhost::ModelTree& model, const refhost::Dat
     scores.rsquare = *r2;
     for (std::size_t i = 0; i < fit.targets.size(); ++i) {
         const double t = fit.targets[i], o = fit.outputs[i];
-        if (s.errorType == "HitsNumber") {
-            scores.best += Hit(s, o, t) ? 1 : 0;
+        if (run.ErrorType() == kHitsNumber) {
+            scores.best += Hit(run, o, t) ? 1 : 0;
         } else {
-            double error = s.errorType == "Relative" ? 100 * std::fabs(o - t) / std::fabs(t) : std::fabs(o - t);
-            if (error <= s.precision) error = 0;
-            scores.best += std::max(0.0, s.selectionRange - error);
+            double error = run.ErrorType() == kRelative ? 100 * std::fabs(o - t) / std::fabs(t) : std::fabs(o - t);
+            if (error <= run.Precision()) error = 0;
+            scores.best += std::max(0.0, run.SelectionRange() - error);
         }
     }
-    if (s.errorType == "Rsquare") scores.best = 1000 * scores.rsquare;
+    if (run.ErrorType() == kRsquare) scores.best = 1000 * scores.rsquare;
     return scores;
 }
 
 // Generations at which the best fitness improved, ending at the best.
-std::string History(const Story& s, Rng& rng, double best) {
-    const bool whole = s.errorType == "HitsNumber";
-    std::vector<long> generations{0};
-    for (int i = 0; i < 6; ++i) generations.push_back(static_cast<long>(rng.Between(1, 0.85 * static_cast<double>(s.generations))));
+std::string History(const Story& s, const clsRun& run, Rng& rng, double best) {
+    const bool whole = run.ErrorType() == kHitsNumber;
+    std::vector<Long> generations{0};
+    for (int i = 0; i < 6; ++i) generations.push_back(static_cast<Long>(rng.Between(1, 0.85 * run.Geracoes())));
     std::sort(generations.begin(), generations.end());
     generations.erase(std::unique(generations.begin(), generations.end()), generations.end());
     std::string text;
@@ -185,17 +225,6 @@ std::string History(const Story& s, Rng& rng, double best) {
     return text;
 }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
 // The version-1.0 letters of a chromosome: d0 to d9 are a to j, "^" is P and "G" is T.
 std::string Version1Karva(const std::string& karva) {
     std::string out;
@@ -207,36 +236,31 @@ std::string Version1Karva(const std::string& karva) {
     return out;
 }
 
-struct Figures {
-    Scores train, test;
-    std::string history;
-};
-
-std::string Version1File(const Story& s, const std::vector<Row>& train, const std::vector<Row>& test, const Figures& f) {
+// A version-1.0 file of the run: settings line, name, description, date,
+// model and figures, then a column of values per variable.
+std::string Version1File(const Story& s, const clsRun& run, const std::vector<Row>& train, const std::vector<Row>& test) {
     const auto num = [&](double v) { return DoubleToText(v, std::string(1, Mark(s))); };
-    const long errorCode = s.errorType == "Absolute" ? 1 : s.errorType == "Rsquare" ? 2 : s.errorType == "HitsNumber" ? 3 : 0;
-    const std::string functionSet = Version1Karva(s.functionSet);
+    const auto whole = [](Long v) { return std::to_string(v); };
+    const std::string& path = run.TrainPathFile();
     const std::vector<std::string> settings = {
-        s.trainPath.substr(0, s.trainPath.rfind('\\')), std::to_string(s.generations), std::to_string(s.genes),
-        std::to_string(s.population), std::to_string(s.head), s.linking == "*" ? "1" : "0",
-        std::to_string(train.size()), std::to_string(test.size()), std::to_string(train[0].size() - 1),
-        num(s.precision), std::to_string(errorCode), num(s.selectionRange), num(s.mutation), num(s.onePoint),
-        num(s.twoPoint), num(s.geneRec), num(s.geneTransp), functionSet, num(0.1), "3", "1@2@3@0@0@0@0@0@0@0",
-        num(0.1), "3", "1@2@3@0@0@0@0@0@0@0"};
+        path.substr(0, path.rfind('\\')), whole(run.Geracoes()), whole(run.Genes()), whole(run.Cromossomas()),
+        whole(run.Head()), run.LinkingFunction() == "*" ? "1" : "0", whole(run.NumeroResultadosExp()),
+        whole(run.NumeroResultadosValidar()), whole(run.NumeroTerminais()), num(run.Precision()),
+        whole(run.ErrorType()), num(run.SelectionRange()), num(run.Mutation()), num(run.OnePointRec()),
+        num(run.TwoPointRec()), num(run.GeneRec()), num(run.GeneTransp()), Version1Karva(run.FunctionSet()),
+        num(run.ISTranspRate()), whole(run.NumISElem()), run.ISElements(), num(run.RISTranspRate()),
+        whole(run.NumRISElem()), run.RISElements()};
     std::string text = s.version1Header + "\r\n";
     for (std::size_t i = 0; i < settings.size(); ++i) text += (i ? "#" : "") + settings[i];
     text += "\r\n";
-    const auto maximum = [&](std::size_t n) {
-        return s.errorType == "HitsNumber" ? static_cast<double>(n) : s.selectionRange * static_cast<double>(n);
-    };
     for (const std::string& line :
-         {s.key, s.comments, s.lastSaved, Version1Karva(s.karva), num(f.train.best), num(maximum(train.size())),
-          num(f.train.rsquare), num(f.test.best), num(test.empty() ? 0 : maximum(test.size())), num(f.test.rsquare),
-          s.trainPath, s.testPath})
+         {run.Key(), run.Comments(), run.LastSaved(), Version1Karva(run.Karva()), num(run.BestFitnessRun()),
+          num(run.MaxFitnessRun()), num(run.rsQuareRun()), num(run.BestFitnessVal()), num(run.MaxFitnessVal()),
+          num(run.RsquareVal()), run.TrainPathFile(), run.ValPathFile()})
         text += line + "\r\n";
     const auto columns = [&](const std::vector<Row>& rows, const std::string& prefix) {
-        for (std::size_t c = 0; c < rows[0].size(); ++c) {
-            const bool target = c + 1 == rows[0].size();
+        for (std::size_t c = 0; c < s.decimals.size(); ++c) {
+            const bool target = c + 1 == s.decimals.size();
             text += "<" + prefix + (target ? std::string("VarDep") : "Terminal" + std::string(1, static_cast<char>('A' + c))) + ">\r\n";
             for (const Row& row : rows) text += Fixed(row[c], s.decimals[c], Mark(s)) + "\r\n";
         }
@@ -246,56 +270,6 @@ std::string Version1File(const Story& s, const std::vector<Row>& train, const st
     return text;
 }
 
-clsRun Record(const Story& s, const std::string& trainText, const std::string& testText, const Figures& f) {
-    clsRun run;
-    run.Geracoes(s.generations);
-    run.Cromossomas(s.population);
-    run.FunctionSet(s.functionSet);
-    run.Genes(s.genes);
-    run.Head(s.head);
-    run.LinkingFunction(s.linking);
-    run.Category_fromString(s.category);
-    run.ErrorType_fromString(s.errorType);
-    run.Precision(s.precision);
-    run.SelectionRange(s.selectionRange);
-    run.ClassThreshold(s.threshold);
-    run.NumeroTerminais(static_cast<Long>(s.decimals.size() - 1));
-    run.NumeroResultadosExp(static_cast<Long>(s.trainCount));
-    run.TrainingNumeroValoresFicheiro(static_cast<Long>(s.trainCount));
-    run.NumeroResultadosValidar(static_cast<Long>(s.testCount));
-    run.Mutation(s.mutation);
-    run.OnePointRec(s.onePoint);
-    run.TwoPointRec(s.twoPoint);
-    run.GeneRec(s.geneRec);
-    run.GeneTransp(s.geneTransp);
-    run.ISTranspRate(0.1);
-    run.NumISElem(3);
-    run.ISElements("1@2@3");
-    run.RISTranspRate(0.1);
-    run.NumRISElem(3);
-    run.RISElements("1@2@3");
-    run.TrainPathFile(s.trainPath);
-    run.ValPathFile(s.testPath);
-    run.Separador(s.separator);
-    run.StopConditionIndex(3);
-    run.StopConditionValue(1);
-    run.ShowInteractive(true);
-    run.ShowFullErrors(s.category != "Classification");
-    run.FieldNames(s.fieldNames);
-    run.Karva(s.karva);
-    run.BestFitnessRun(f.train.best);
-    run.rsQuareRun(f.train.rsquare);
-    run.BestFitnessVal(f.test.best);
-    run.RsquareVal(f.test.rsquare);
-    run.EvolveHistory(f.history);
-    run.Author(s.author);
-    run.Comments(s.comments);
-    run.Key(s.key);
-    run.TrainValues(trainText);
-    run.ValidationValues(testText);
-    return run;
-}
-
 // The writer stamps the day of saving; an example keeps the day of its story.
 std::string WithLastSaved(std::string bytes, const std::string& day) {
     const std::string open = "<LASTSAVED>", close = "</LASTSAVED>";
@@ -303,218 +277,97 @@ std::string WithLastSaved(std::string bytes, const std::string& day) {
     return bytes.replace(from, to - from, day);
 }
 
-std::string Bytes(const Story& s, const std::string& trainText, const std::string& testText,
-                  const std::vector<Row>& train, const std::vector<Row>& test, const Figures& f, const fs::path& work) {
-    if (s.version == 1) return Version1File(s, train, test, f);
+std::string Bytes(const Story& s, const clsRun& run, const std::vector<Row>& train, const std::vector<Row>& test,
+                  const fs::path& work) {
+    if (!s.version1Header.empty()) return Version1File(s, run, train, test);
     const fs::path file = work / s.file;
-    clsFileParser().SaveKvr(file.string(), Record(s, trainText, testText, f));
-    return WithLastSaved(ReadFile(file), s.lastSaved);
-}
-
-// Every gene as the run's architecture makes it: head and tail in full, the
-// functions in the head.
-void CheckGenes(const Story& s) {
-    const std::string separator = " " + s.linking + " ";
-    std::string karva = s.karva + separator;
-    for (std::size_t at; (at = karva.find(separator)) != std::string::npos; karva.erase(0, at + separator.size())) {
-        long symbols = 0;
-        for (std::size_t i = 0; i < at; ++i) {
-            if (karva[i] >= '0' && karva[i] <= '9') continue;
-            if (karva[i] != 'd' && symbols >= s.head) throw std::runtime_error(s.file + ": a function in the tail");
-            ++symbols;
-        }
-        if (symbols != 2 * s.head + 1)
-            throw std::runtime_error(s.file + ": a gene of " + std::to_string(symbols) + " symbols: " + karva.substr(0, at));
-    }
+    clsFileParser().SaveKvr(file.string(), run);
+    return WithLastSaved(ReadFile(file), run.LastSaved());
 }
 
 std::string Make(const Story& s, const fs::path& work) {
-    CheckGenes(s);
     ::setenv("LC_ALL", s.locale.c_str(), 1);
+    clsRun run = Settings(s);
+    CheckGenes(s, run);
+    const refhost::ModelTree model = refhost::DecodeModel(run.Karva(), run.LinkingFunction());
     Rng rng(s.seed);
-    const refhost::ModelTree model = refhost::DecodeModel(s.karva, s.linking);
     std::vector<Row> train, test;
-    const std::string trainText = MakeData(s, model, rng, false, train);
-    const std::string testText = MakeData(s, model, rng, true, test);
+    run.TrainValues(MakeData(s, run, model, rng, false, train));
+    run.ValidationValues(MakeData(s, run, model, rng, true, test));
+    run.NumeroTerminais(static_cast<Long>(s.decimals.size() - 1));
+    run.NumeroResultadosExp(static_cast<Long>(train.size()));
+    run.TrainingNumeroValoresFicheiro(static_cast<Long>(train.size()));
+    run.NumeroResultadosValidar(static_cast<Long>(test.size()));
 
     // The figures are those of the records as the conversion reads them back.
-    Figures figures;
     const fs::path draft = work / ("draft-" + s.file);
-    WriteFile(draft, Bytes(s, trainText, testText, train, test, figures, work));
+    WriteFile(draft, Bytes(s, run, train, test, work));
     refhost::ReferenceHost host;
-    auto run = host.CreateRun();
-    V2Adapter(host).TransferLoadedRun(V2Adapter::LoadForConversion(draft.string()), run);
-    figures.train = Score(s, model, run->Data(1));
-    if (!test.empty()) figures.test = Score(s, model, run->Data(2));
-    figures.history = History(s, rng, figures.train.best);
-    return Bytes(s, trainText, testText, train, test, figures, work);
+    auto converted = host.CreateRun();
+    V2Adapter(host).TransferLoadedRun(V2Adapter::LoadForConversion(draft.string()), converted);
+    const Scores trained = Score(s, run, model, converted->Data(1));
+    run.BestFitnessRun(trained.best);
+    run.rsQuareRun(trained.rsquare);
+    if (!test.empty()) {
+        const Scores tested = Score(s, run, model, converted->Data(2));
+        run.BestFitnessVal(tested.best);
+        run.RsquareVal(tested.rsquare);
+    }
+    run.EvolveHistory(History(s, run, rng, trained.best));
+    return Bytes(s, run, train, test, work);
 }
 
 std::vector<Story> Stories() {
-    std::vector<Story> stories;
-
-    // A centrifugal pump on the test bench at two speeds: the head falls with
-    // the flow by the affinity laws, and the efficiency peaks at a flow that
-    // grows with the speed.
-    Story pump;
-    pump.file = "regression.kvr";
-    pump.seed = 2005031401;
-    pump.key = "Pump efficiency";
-    pump.author = "Jos\xe9 Martins <jmartins@hydro.example>";
-    pump.comments = "Centrifugal pump, bench tests of March.\r\nFlow in l/s, head in m, speed in rpm/1000.";
-    pump.lastSaved = "14/03/2005";
-    pump.functionSet = "+-*/QE";
-    pump.genes = 3;
-    pump.head = 7;
-    pump.generations = 2000;
-    // (head-speed)/(head+speed) + speed*speed/(speed-flow) + speed/head/flow
-    pump.karva = "/-+d1d2d1d2d0d1d2d0d1d2d0d1 + /*-d2d2d2d0d1d0d2d1d0d2d1d0 + //d0d2d1d1d0d2d0d1d2d0d1d2d0";
-    pump.fieldNames = "flow;head;speed;efficiency";
-    pump.trainPath = "C:\\Runs\\pump\\train.txt";
-    pump.testPath = "C:\\Runs\\pump\\test.txt";
-    pump.trainCount = 12;
-    pump.testCount = 5;
-    pump.decimals = {1, 1, 2, 3};
-    pump.inputs = [](Rng& rng, std::size_t r, bool test) {
-        const double speed = (test ? r < 3 : r < 6) ? 1.45 : 1.75;
-        const double flow = test ? 13.2 + 3.0 * static_cast<double>(r % 3) : 12.5 + 1.5 * static_cast<double>(r % 6);
-        const double phi = flow / speed;
-        return Row{flow, speed * speed * (10.15 - 0.0201 * phi * phi) + 0.15 * rng.Noise(), speed};
+    return {
+        // A centrifugal pump on the test bench at two speeds: the head falls
+        // with the flow by the affinity laws, and the efficiency peaks at a
+        // flow that grows with the speed. The model:
+        // (head-speed)/(head+speed) + speed*speed/(speed-flow) + speed/head/flow.
+        {"regression.kvr", "", 2005031401, "C", 12, 5, {1, 1, 2, 3}, 0,
+         [](Rng& rng, std::size_t r, bool test) {
+             const double speed = (test ? r < 3 : r < 6) ? 1.45 : 1.75;
+             const double flow = test ? 13.2 + 3.0 * static_cast<double>(r % 3) : 12.5 + 1.5 * static_cast<double>(r % 6);
+             const double phi = flow / speed;
+             return Row{flow, speed * speed * (10.15 - 0.0201 * phi * phi) + 0.15 * rng.Noise(), speed};
+         },
+         [](Rng& rng, double output) { return output + 0.004 * rng.Noise(); }},
+        // Loan applications of one branch, accepted or refused from the age,
+        // the monthly income in thousands, the debt ratio and the years
+        // employed. The model: (income*years > age*debt) + (income < debt) +
+        // (debt-debt) + debt/age.
+        {"classification.kvr", "", 2004110201, "C", 60, 20, {0, 1, 2, 0, 0}, 0.06,
+         [](Rng& rng, std::size_t, bool) {
+             const double age = std::floor(rng.Between(21, 64));
+             const double years = std::floor(rng.Between(0, std::min(35.0, age - 19)));
+             return Row{age, rng.Between(0.8, 5.5), rng.Between(0.05, 0.7), years};
+         },
+         nullptr},
+        // A cantilever loaded at its free end, two rolled sections: the
+        // deflection (mm) is load*length^3/(3*EI), from kN, m and MN*m2, which
+        // the model finds as load*length^3/(EI+EI+EI).
+        {"no-test-data.kvr", "", 2004062101, "de_DE.UTF-8", 16, 0, {2, 1, 3, 2}, 0,
+         [](Rng&, std::size_t r, bool) {
+             return Row{1.0 + 0.5 * static_cast<double>(r % 4), r % 8 < 4 ? 2.0 : 4.0, r < 8 ? 0.359 : 0.668};
+         },
+         [](Rng& rng, double output) { return output * (1 + 0.008 * rng.Noise()); }},
+        // Cylinders of the workshop measured by caliper and by water: the
+        // volume (cm3) from the radius and the height (cm). The model's third
+        // gene comes near pi as 2 to the power of the root of e.
+        {"v1-regression.kvr", "<Zolvane><ORV 1.00>", 1999031201, "C", 14, 5, {2, 1, 1}, 0,
+         [](Rng& rng, std::size_t, bool) {
+             return Row{std::round(rng.Between(1.0, 4.0) * 4) / 4, std::round(rng.Between(2.0, 12.0) * 2) / 2};
+         },
+         [](Rng& rng, double output) { return output * (1 + 0.006 * rng.Noise()); }},
+        // Wheat kernels of two varieties told apart by length, width and
+        // groove length (mm); an answer within half a class of the right one
+        // is a hit. The model: (groove - (length+width)/2) * width/length.
+        {"v1-classification.kvr", "<Zolvane><ORVae 1.00>", 1999120302, "de_DE.UTF-8", 40, 0, {2, 2, 2, 0}, 0.05,
+         [](Rng& rng, std::size_t, bool) {
+             const double length = rng.Between(5.1, 6.6), width = length * rng.Between(0.52, 0.62);
+             return Row{length, width, rng.Between(4.6, 6.4)};
+         },
+         nullptr},
     };
-    pump.noise = [](Rng& rng, double output) { return output + 0.004 * rng.Noise(); };
-    stories.push_back(pump);
-
-    // Loan applications of one branch: accepted or refused from the age, the
-    // monthly income in thousands, the debt ratio and the years employed.
-    Story credit;
-    credit.file = "classification.kvr";
-    credit.seed = 2004110201;
-    credit.key = "Credit screening";
-    credit.author = "R. Almeida";
-    credit.comments = "Accept (1) or refuse (0) from age, monthly income (k), debt ratio, years employed.";
-    credit.lastSaved = "02-11-2004";
-    credit.category = "Classification";
-    credit.errorType = "HitsNumber";
-    credit.functionSet = "+-*/<>";
-    credit.genes = 4;
-    credit.head = 6;
-    credit.population = 50;
-    credit.generations = 500;
-    credit.mutation = 0.044;
-    credit.onePoint = 0.4;
-    credit.twoPoint = 0.2;
-    // (income*years > age*debt) + (income < debt) + (debt-debt) + debt/age
-    credit.karva = ">**d1d3d0d2d1d0d2d3d0d1 + <d1d2d0d3d1d2d0d3d1d0d2d3 + -d2d2d0d1d3d0d2d1d3d0d1d2 + /d2d0d1d3d2d0d1d2d3d1d0d2";
-    credit.separator = 2;
-    credit.fieldNames = "age\tincome\tdebt_ratio\tyears_employed\taccepted";
-    credit.trainPath = "D:\\gep\\credit\\applicants.txt";
-    credit.testPath = "D:\\gep\\credit\\holdout.txt";
-    credit.trainCount = 60;
-    credit.testCount = 20;
-    credit.decimals = {0, 1, 2, 0, 0};
-    credit.missRate = 0.06;
-    credit.inputs = [](Rng& rng, std::size_t, bool) {
-        const double age = std::floor(rng.Between(21, 64));
-        const double years = std::floor(rng.Between(0, std::min(35.0, age - 19)));
-        return Row{age, rng.Between(0.8, 5.5), rng.Between(0.05, 0.7), years};
-    };
-    stories.push_back(credit);
-
-    // A cantilever loaded at its free end, two rolled sections: the deflection
-    // is F*L^3/(3*EI) (mm from kN, m and MN*m^2).
-    Story beam;
-    beam.file = "no-test-data.kvr";
-    beam.seed = 2004062101;
-    beam.locale = "de_DE.UTF-8";
-    beam.key = "Beam deflection";
-    beam.author = "M\xfcller, Kai";
-    beam.comments = "Cantilever, load at the free end: deflection (mm) from length (m), load (kN) and EI (MN*m2).";
-    beam.lastSaved = "21.06.2004";
-    beam.errorType = "Absolute";
-    beam.precision = 0.01;
-    beam.selectionRange = 25;
-    beam.functionSet = "+-*/";
-    beam.genes = 1;
-    beam.head = 10;
-    beam.population = 40;
-    beam.mutation = 0.05;
-    beam.geneRec = 0;
-    beam.geneTransp = 0;
-    // load*length^3 / (EI+EI+EI)
-    beam.karva = "/*+d1*d2+d0*d2d2d0d0d1d2d0d1d2d0d1d2";
-    beam.trainPath = "C:\\Dokumente\\Balken.txt";
-    beam.trainCount = 16;
-    beam.decimals = {2, 1, 3, 2};
-    beam.inputs = [](Rng&, std::size_t r, bool) {
-        return Row{1.0 + 0.5 * static_cast<double>(r % 4), r % 8 < 4 ? 2.0 : 4.0, r < 8 ? 0.359 : 0.668};
-    };
-    beam.noise = [](Rng& rng, double output) { return output * (1 + 0.008 * rng.Noise()); };
-    stories.push_back(beam);
-
-    // Cylinders of the workshop measured by caliper and by water: the volume
-    // (cm3) from the radius and the height (cm). The third gene comes near pi
-    // as 2 to the power of the root of e.
-    Story cylinder;
-    cylinder.file = "v1-regression.kvr";
-    cylinder.version = 1;
-    cylinder.seed = 1999031201;
-    cylinder.key = "Cylinder volume";
-    cylinder.comments = "Workshop cylinders, volume by water displacement";
-    cylinder.lastSaved = "12/03/1999";
-    cylinder.errorType = "Absolute";
-    cylinder.precision = 0.01;
-    cylinder.functionSet = "+-*/^QE";
-    cylinder.genes = 3;
-    cylinder.head = 10;
-    cylinder.linking = "*";
-    cylinder.karva = "*d0d0d1d0d1d0d1d0d1d0d1d0d1d0d1d0d1d0d1d0 * d1d0d1d0d1d0d1d0d1d0d1d0d1d0d1d0d1d0d1d0d1 * "
-                     "^/Q+d1Ed1d1/d1d1d1d0d1d0d1d0d1d0d1d0";
-    cylinder.trainPath = "C:\\Runs\\Cylinder\\train.txt";
-    cylinder.testPath = "C:\\Runs\\Cylinder\\test.txt";
-    cylinder.trainCount = 14;
-    cylinder.testCount = 5;
-    cylinder.decimals = {2, 1, 1};
-    cylinder.inputs = [](Rng& rng, std::size_t, bool) {
-        return Row{std::round(rng.Between(1.0, 4.0) * 4) / 4, std::round(rng.Between(2.0, 12.0) * 2) / 2};
-    };
-    cylinder.noise = [](Rng& rng, double output) { return output * (1 + 0.006 * rng.Noise()); };
-    stories.push_back(cylinder);
-
-    // Wheat kernels of two varieties told apart by length, width and groove
-    // length (mm); an answer within half a class of the right one is a hit.
-    Story seeds;
-    seeds.file = "v1-classification.kvr";
-    seeds.version = 1;
-    seeds.seed = 1999120302;
-    seeds.version1Header = "<Zolvane><ORVae 1.00>";
-    seeds.locale = "de_DE.UTF-8";
-    seeds.key = "Seed classes";
-    seeds.comments = "Kernels of two wheat varieties: 1 for the long-grooved one";
-    seeds.lastSaved = "03/12/1999";
-    seeds.errorType = "HitsNumber";
-    seeds.precision = 0.5;
-    seeds.functionSet = "+-*/G";
-    seeds.genes = 2;
-    seeds.head = 5;
-    seeds.population = 20;
-    seeds.generations = 300;
-    seeds.mutation = 0.05;
-    seeds.onePoint = 0.4;
-    seeds.twoPoint = 0.2;
-    seeds.linking = "*";
-    // (groove - (length+width)/2) * width/length
-    seeds.karva = "-d2Gd0d1d0d1d2d0d1d2 * /d1d0d2d0d1d2d0d1d2d0";
-    seeds.separator = 0;
-    seeds.trainPath = "C:\\Runs\\Seeds\\train.txt";
-    seeds.trainCount = 40;
-    seeds.decimals = {2, 2, 2, 0};
-    seeds.missRate = 0.05;
-    seeds.inputs = [](Rng& rng, std::size_t, bool) {
-        const double length = rng.Between(5.1, 6.6), width = length * rng.Between(0.52, 0.62);
-        return Row{length, width, rng.Between(4.6, 6.4)};
-    };
-    stories.push_back(seeds);
-    return stories;
 }
 
 }  // namespace
