@@ -30,7 +30,8 @@ endif()
 # docs/ keeps its name, so that the README's links and picture resolve.
 install(FILES README.md DESTINATION ${ORV_INSTALL_DOCDIR} COMPONENT Runtime)
 install(DIRECTORY docs/ DESTINATION ${ORV_INSTALL_DOCDIR}/docs COMPONENT Runtime)
-install(DIRECTORY examples/ DESTINATION ${ORV_INSTALL_DOCDIR}/examples COMPONENT Runtime)
+install(DIRECTORY examples/ DESTINATION ${ORV_INSTALL_DOCDIR}/examples COMPONENT Runtime
+  PATTERN generator EXCLUDE)
 
 # Headers keep their folders, so that "run_record/clsRun.h" reads the same
 # inside the tree and outside; the folder name keeps them apart from others'.

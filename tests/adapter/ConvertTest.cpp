@@ -92,7 +92,7 @@ TEST(Convert, BundledExamplesArriveWholeInEitherLocale) {
 
 TEST(Convert, RegressionExampleInDetail) {
     test::ScopedLocale locale(test::kCommaLocale);
-    const Json run = ConvertExample(test::ExamplesDir() / "regression.kvr");
+    const Json run = ConvertExample(test::HandWrittenDir() / "regression.kvr");
     EXPECT_EQ(run["key"], "Pump efficiency");
     EXPECT_EQ(run["functionSet"].size(), 6u);
     EXPECT_EQ(run["settings"]["data#train_Separator"]["value"], 3);

@@ -64,7 +64,8 @@ print(json.dumps(out))
 TEST(Export, DataReadBackAsTheRunHoldsIt) {
     test::TempDir dir;
     const auto hand = dir.Write("hand.kvr", test::V2File(kRun, "1.5;2;7.5\n0.5;3;12.5\n2;1;4\n", "4;0.25;4.3125\n1;1;3\n"));
-    const auto regression = test::ExamplesDir() / "regression.kvr", noTest = test::ExamplesDir() / "no-test-data.kvr";
+    const auto regression = test::HandWrittenDir() / "regression.kvr";
+    const auto noTest = test::HandWrittenDir() / "no-test-data.kvr";
     const struct {
         std::filesystem::path file;
         std::vector<std::string> header;
@@ -97,7 +98,7 @@ TEST(Export, DataReadBackAsTheRunHoldsIt) {
 TEST(Export, ModelRunsOnTheExportedDataAsInfoComputesIt) {
     test::TempDir dir;
     const auto hand = dir.Write("hand.kvr", test::V2File(kRun, "1.5;2;7.5\n0.5;3;12.5\n2;1;4\n"));
-    const auto regression = test::ExamplesDir() / "regression.kvr";
+    const auto regression = test::HandWrittenDir() / "regression.kvr";
     const struct { std::filesystem::path file; std::vector<double> outputs; } cases[] = {
         {hand, {7.5, 12.5, 4}},
         {regression, {}},

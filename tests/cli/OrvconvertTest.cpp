@@ -3,9 +3,12 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cmath>
+#include <regex>
 #include <sstream>
 
 #include "cli/CliRun.h"
+#include "common/Conversions.h"
 #include "support/TestSupport.h"
 
 namespace orv {
@@ -15,7 +18,7 @@ using test::TempDir;
 
 // Texts arrive as UTF-8, numbers and booleans with their JSON types.
 TEST(Record, PrintsTheRecordAsJson) {
-    const Result r = Orvconvert("record " + Quoted(test::ExamplesDir() / "regression.kvr"));
+    const Result r = Orvconvert("record " + Quoted(test::HandWrittenDir() / "regression.kvr"));
     ASSERT_EQ(r.status, 0) << r.err;
     const auto j = nlohmann::json::parse(r.out);
     EXPECT_EQ(j["Key"], "Pump efficiency");
@@ -51,7 +54,7 @@ TEST(Record, ErrorsGiveOneLineAndStatusOne) {
 
 TEST(Upgrade, SavesALoadableVersionTwoFile) {
     TempDir dir;
-    const Result r = Orvconvert("upgrade " + Quoted(test::ExamplesDir() / "classification.kvr") + " -o " +
+    const Result r = Orvconvert("upgrade " + Quoted(test::HandWrittenDir() / "classification.kvr") + " -o " +
                          Quoted(dir.path() / "copy"));
     ASSERT_EQ(r.status, 0) << r.err;
     const Result again = Orvconvert("record " + Quoted(dir.path() / "copy.kvr"));
@@ -78,7 +81,7 @@ std::vector<nlohmann::json> JsonLines(const std::string& text) {
 // The order and values of the calls are the adapter's; here only that the
 // command prints each as one JSON line, in the code page asked for.
 TEST(Calls, OneJsonLinePerHostCall) {
-    const auto file = Quoted(test::ExamplesDir() / "regression.kvr");
+    const auto file = Quoted(test::HandWrittenDir() / "regression.kvr");
     const auto calls = JsonLines(Orvconvert("calls " + file).out);
     ASSERT_EQ(std::count_if(calls.begin(), calls.end(), [](const auto& c) { return c["call"] == "PutKeyedValue"; }), 36);
     EXPECT_EQ(calls[0], nlohmann::json::parse(R"({"call":"CreateFunctionSetObject"})"));
@@ -95,7 +98,7 @@ TEST(Calls, OneJsonLinePerHostCall) {
 
 TEST(Convert, OneJsonPerFileAndOnPastFailures) {
     TempDir out;
-    const Result r = Orvconvert("convert " + Quoted(test::ExamplesDir() / "regression.kvr") + " " +
+    const Result r = Orvconvert("convert " + Quoted(test::HandWrittenDir() / "regression.kvr") + " " +
                                 Quoted(out.path() / "missing.kvr") + " --out-dir " + Quoted(out.path()));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing.kvr: error 5004: File not found."), std::string::npos) << r.err;
@@ -104,7 +107,7 @@ TEST(Convert, OneJsonPerFileAndOnPastFailures) {
 }
 
 TEST(Info, PrintsTheBestModelAsAFormula) {
-    const Result r = Orvconvert("info " + Quoted(test::ExamplesDir() / "regression.kvr"));
+    const Result r = Orvconvert("info " + Quoted(test::HandWrittenDir() / "regression.kvr"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Best model:    [((flow+head)*(sqrt(flow)-speed))] + [(head/(speed*flow))] + [exp(speed)]\n"),
               std::string::npos)
@@ -120,6 +123,39 @@ TEST(Info, PrintsTheBestModelAsAFormula) {
     const Result blank = Orvconvert("info " + Quoted(file));
     ASSERT_EQ(blank.status, 0) << blank.err;
     EXPECT_NE(blank.out.find("Training data: 40 records\nTest data:     1 records\n"), std::string::npos) << blank.out;
+}
+
+// Each bundled example is a run that its model fits: the R-squares info
+// recomputes are the stored ones to the digits the file keeps, the best
+// fitness lies within the maximum, and the history ends at the best.
+TEST(Info, ExamplesAgreeWithTheirModels) {
+    const std::regex figures(R"(best (\S+) of (\S+), R-square (\S+), recomputed (\S+))");
+    const std::regex lastHistoryEntry("<EVOLHISTORY>.*;([^;]*)</EVOLHISTORY>");
+    const auto number = [](std::string text) { return std::stod(ReplaceAll(text, ",", ".")); };
+    int examples = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(test::ExamplesDir())) {
+        if (entry.path().extension() != ".kvr") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        ++examples;
+        const Result r = Orvconvert("info " + Quoted(entry.path()));
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<std::smatch> sets(std::sregex_iterator(r.out.begin(), r.out.end(), figures), {});
+        ASSERT_EQ(sets.size(), 2u) << r.out;  // training, then test
+        for (const std::smatch& m : sets) {
+            EXPECT_LE(number(m[1]), number(m[2])) << m[0];
+            if (number(m[2]) == 0) continue;  // no test data
+            const std::string stored = m[3];
+            const auto point = stored.find('.');
+            const double digits = point == std::string::npos ? 0.0 : static_cast<double>(stored.size() - point - 1);
+            EXPECT_LE(std::fabs(number(m[4]) - number(stored)), 0.5 * std::pow(10.0, -digits)) << m[0];
+        }
+        std::smatch history;
+        const std::string bytes = test::ReadAll(entry.path());
+        if (std::regex_search(bytes, history, lastHistoryEntry)) {
+            EXPECT_EQ(number(history[1]), number(sets[0][1]));
+        }
+    }
+    EXPECT_GE(examples, 5);
 }
 
 // Names in Greek and CJK script reach the file system as they are, also

@@ -1,5 +1,5 @@
 # One case of orvconvert.exe, run as `cmake -DCASE=... -DEMULATOR=...
-# -DPROGRAM=... -P Cases.cmake` from the examples folder.
+# -DPROGRAM=... -P Cases.cmake` from tests/data/hand-written.
 
 # Runs the program with the arguments; fails unless it exits with `status`.
 # Leaves its standard output and error in OUT and ERR.

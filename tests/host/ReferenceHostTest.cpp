@@ -158,7 +158,7 @@ TEST(HostJson, StreamedRunIsTheDocumentWithOneRecordALine) {
     test::ScopedLocale locale(test::kPointLocale);
     ReferenceHost host;
     auto run = host.CreateRun();
-    V2Adapter(host).Convert((test::ExamplesDir() / "regression.kvr").string(), run);
+    V2Adapter(host).Convert((test::HandWrittenDir() / "regression.kvr").string(), run);
     const ToUtf8 toUtf8("windows-1252");
     std::ostringstream out;
     WriteRunJson(out, *run, toUtf8);

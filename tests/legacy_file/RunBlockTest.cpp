@@ -98,10 +98,10 @@ INSTANTIATE_TEST_SUITE_P(Locales, RoundTrip,
                                          std::pair{test::kCommaLocale, test::kPointLocale},
                                          std::pair{test::kPointLocale, test::kCommaLocale}));
 
-TEST(SaveKvr, RewritesABundledExampleLineForLine) {
+TEST(SaveKvr, RewritesAHandWrittenRunLineForLine) {
     ScopedLocale scoped(test::kPointLocale);
     TempDir dir;
-    const auto example = (test::ExamplesDir() / "regression.kvr").string();
+    const auto example = (test::HandWrittenDir() / "regression.kvr").string();
     clsRun run;
     clsFileParser().LoadFile(example, run);
     clsFileParser().SaveKvr((dir.path() / "copy.kvr").string(), run);

@@ -53,6 +53,10 @@ std::filesystem::path ExamplesDir() {
     return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples";
 }
 
+std::filesystem::path HandWrittenDir() {
+    return std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / "hand-written";
+}
+
 std::string Crlf(std::string_view text) { return ReplaceAll(text, "\n", "\r\n"); }
 
 std::string V2File(std::string_view run, std::string_view train, std::string_view test, std::string_view header) {

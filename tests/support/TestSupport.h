@@ -50,6 +50,11 @@ std::string ReadAll(const std::filesystem::path& file);
 // Folder of the bundled examples.
 std::filesystem::path ExamplesDir();
 
+// Run files written by hand before the examples were generated. Tests that
+// look at particular values, names or counts of a run read these, so that
+// renewing the examples changes no test's meaning.
+std::filesystem::path HandWrittenDir();
+
 // Test files are written with "\n" for readability and stored with CR LF.
 std::string Crlf(std::string_view text);
 

@@ -481,7 +481,7 @@ TEST(HostTables, ConvertsEveryRunWithEachArgumentInItsRowsShape) {
     ASSERT_HRESULT_SUCCEEDED(getClass(kAdapter, IID_IClassFactory, reinterpret_cast<void**>(&adapters)));
 
     std::vector<std::filesystem::path> runs{SourcePath("tests/com/data/sample.kvr")};  // repeats a symbol
-    for (const auto& entry : std::filesystem::directory_iterator(SourcePath("examples")))
+    for (const auto& entry : std::filesystem::directory_iterator(SourcePath("tests/data/hand-written")))
         if (entry.path().extension() == ".kvr") runs.push_back(entry.path());
     ASSERT_GT(runs.size(), 1u);
     for (const auto& path : runs) {
