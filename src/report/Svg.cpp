@@ -274,7 +274,7 @@ std::string TickLabel(double value, double step) {
         if (value == 0) return "0";
         const int power = static_cast<int>(std::floor(std::log10(std::abs(value)) + 1e-12));
         const int decimals = step > 0 ? power - static_cast<int>(std::floor(std::log10(step) + 1e-12)) : 2;
-        const std::string mantissa = Fixed(value / std::pow(10.0, power), decimals, true);
+        const std::string mantissa = Fixed(value / std::pow(10.0, power), decimals, false);
         const std::string ten = "10" + Superscript(power);
         return mantissa == "1" ? ten : mantissa == "-1" ? "-" + ten : mantissa + "\u00d7" + ten;
     }

@@ -83,7 +83,7 @@ TEST(Axis, LabelsShowWhatTheStepNeeds) {
     const struct { double value, step; const char* label; } cases[] = {
         {0.25, 0.25, "0.25"}, {2.5, 0.5, "2.5"}, {1250, 250, "1250"}, {-1e-17, 0.2, "0.0"},
         {3e8, 1e8, "300M"}, {2.5e6, 5e5, "2.5M"}, {5000, 1000, "5k"}, {-1.5e9, 5e8, "-1.5G"},
-        {4e15, 1e15, "4\u00d710\u00b9\u2075"}, {1e18, 1e18, "10\u00b9\u2078"}, {0.00002, 0.000005, "2\u00d710\u207b\u2075"},
+        {4e15, 1e15, "4\u00d710\u00b9\u2075"}, {1e18, 1e18, "10\u00b9\u2078"}, {0.00002, 0.000005, "2.0\u00d710\u207b\u2075"},
     };
     for (const auto& c : cases) EXPECT_EQ(TickLabel(c.value, c.step), c.label) << c.value;
 }
@@ -142,6 +142,24 @@ TEST(Chart, BigSeriesAreThinnedToWhatShows) {
         EXPECT_NEAR(top, 44, 1);  // the one spike at 1000 still shows
         EXPECT_GT(bottom, 240);
     }
+}
+
+// Fewer ticks on a narrow chart or with long labels, never labels that touch.
+TEST(Chart, TickLabelsNeverOverlap) {
+    for (const double width : {380.0, 760.0})
+        for (const auto& [lo, hi] : {std::pair{0.0, 3.6e6}, {0.0, 1.7e16}, {1e-4, 1.00016e-4}}) {
+            Chart c{"t", "x", "y", {{"s", "#00f", SeriesStyle::Line, {{lo, 0}, {hi, 1}}}}, {}, false, width};
+            double right = 0;
+            const auto labels = ParseSvg(ChartSvg(c)).select_nodes("//text[@y='266.0']");
+            EXPECT_GE(labels.size(), 2u);
+            for (auto t : labels) {
+                const std::string label = t.node().text().get();  // 7 units a letter
+                const double half = 3.5 * static_cast<double>(std::count_if(
+                                              label.begin(), label.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+                EXPECT_GT(t.node().attribute("x").as_double() - half, right) << width << " " << lo << ".." << hi;
+                right = t.node().attribute("x").as_double() + half;
+            }
+        }
 }
 
 TEST(Chart, HitStripKeepsCellsWhileTheyFitAndMergesRunsAfter) {
