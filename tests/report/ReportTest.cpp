@@ -150,7 +150,8 @@ TEST(Chart, TickLabelsNeverOverlap) {
         for (const auto& [lo, hi] : {std::pair{0.0, 3.6e6}, {0.0, 1.7e16}, {1e-4, 1.00016e-4}}) {
             Chart c{"t", "x", "y", {{"s", "#00f", SeriesStyle::Line, {{lo, 0}, {hi, 1}}}}, {}, false, width};
             double right = 0;
-            const auto labels = ParseSvg(ChartSvg(c)).select_nodes("//text[@y='266.0']");
+            const auto doc = ParseSvg(ChartSvg(c));
+            const auto labels = doc.select_nodes("//text[@y='266.0']");
             EXPECT_GE(labels.size(), 2u);
             for (auto t : labels) {
                 const std::string label = t.node().text().get();  // 7 units a letter
