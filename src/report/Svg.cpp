@@ -308,7 +308,7 @@ std::string ChartSvg(const Chart& c) {
     const double plotW = c.width - kLeft - kRight;
     // As many x ticks as leave room between their labels.
     std::vector<double> xt;
-    for (int n = std::clamp(static_cast<int>(plotW / 70), 2, 9); n >= 2; --n) {
+    for (int n = std::clamp(static_cast<int>(plotW / 45), 2, 9); n >= 2; --n) {
         xt = AxisTicks(xr, n, c.integerX ? 1 : 0);
         double widest = 0;
         for (const double t : xt) widest = std::max(widest, TextWidth(TickLabel(t, xt[1] - xt[0])));
