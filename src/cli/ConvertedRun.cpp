@@ -5,14 +5,12 @@
 
 namespace orv::cli {
 
-ConvertedRun ConvertRecord(clsRun record) {
-    ConvertedRun converted{std::move(record), {}, nullptr};
+ConvertedRun ConvertRun(const std::string& file) {
+    ConvertedRun converted{LoadAsConvert(file), {}, nullptr};
     converted.run = converted.host.CreateRun();
     V2Adapter(converted.host).TransferLoadedRun(converted.record, converted.run);
     return converted;
 }
-
-ConvertedRun ConvertRun(const std::string& file) { return ConvertRecord(LoadAsConvert(file)); }
 
 std::vector<std::string> ColumnNames(const ConvertedRun& converted) {
     const auto& train = converted.run->Data(1);

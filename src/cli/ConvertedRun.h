@@ -21,9 +21,6 @@ struct ConvertedRun {
 // reference host. Raises what the conversion raises.
 ConvertedRun ConvertRun(const std::string& file);
 
-// Transfers an already loaded record.
-ConvertedRun ConvertRecord(clsRun record);
-
 // One name per column of the training data, in the file's code page: the
 // run's field names, or x1..xn and y when it has none that fit.
 std::vector<std::string> ColumnNames(const ConvertedRun& converted);

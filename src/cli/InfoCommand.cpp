@@ -78,6 +78,27 @@ namespace {
 
 std::string Number(double v) { return DoubleToText(v, "."); }
 
+}  // namespace
+
+std::size_t FitOnRecord(const refhost::ModelTree& model, const clsRun& record, std::size_t k,
+                        const refhost::FitUse& use) {
+    const std::string separator = refhost::DataSet().SeparatorText(V3Helpers::V3SeparatorCode(record.Separador()));
+    const std::string localeDecimal = v2LocaleSettings::DecimalSeparator();
+    const std::string_view decimal = localeDecimal.empty() ? std::string_view(".") : std::string_view(localeDecimal);
+    const bool names = !record.FieldNames().empty();
+    // The training file's names line has the data's separator between the
+    // names; the test file's has them as the record keeps them.
+    const std::string namesLine = k == 0 ? ReplaceAll(record.FieldNames(), " ", separator) : record.FieldNames();
+    return refhost::FitOnText(model, k == 0 ? record.TrainValues() : record.ValidationValues(), names, namesLine,
+                              separator, decimal, use);
+}
+
+std::string RecomputedText(std::size_t records, std::optional<double> rSquare) {
+    return records == 0 ? "n/a (no data)" : rSquare ? Number(*rSquare) : "n/a (undefined on these outputs)";
+}
+
+namespace {
+
 // "+x3 - * /": each symbol once, with its weight when above 1.
 std::string FunctionSetText(const std::string& set) {
     std::string order;
@@ -111,39 +132,35 @@ std::vector<std::string> FieldNameList(const std::string& text, const std::strin
 
 namespace {
 
+std::string ErrorText(const ComError& e) {
+    return "n/a (error " + std::to_string(e.Number()) + ": " + e.Description() + ")";
+}
+
 // R-square of the best model recomputed on the run's training and test data,
-// read as the conversion hands them to a data set, as texts to print beside
-// the stored figures.
+// as texts to print beside the stored figures.
 std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
     if (TrimSpaces(record.Karva()).empty()) return {"n/a (no model)", "n/a (no model)"};
     std::array<std::string, 2> texts;
     try {
         const auto model = refhost::DecodeModel(record.Karva(), record.LinkingFunction());
-        const std::string separator = refhost::DataSet().SeparatorText(V3Helpers::V3SeparatorCode(record.Separador()));
-        const std::string localeDecimal = v2LocaleSettings::DecimalSeparator();
-        const std::string_view decimal = localeDecimal.empty() ? std::string_view(".") : std::string_view(localeDecimal);
-        const bool names = !record.FieldNames().empty();
-        // The training file's names line has the data's separator between
-        // the names; the test file's has them as the record keeps them.
-        const std::array<std::string, 2> namesLines{ReplaceAll(record.FieldNames(), " ", separator), record.FieldNames()};
-        const std::array<const std::string*, 2> sets{&record.TrainValues(), &record.ValidationValues()};
         for (std::size_t k = 0; k < 2; ++k) {
             try {
-                std::size_t records = 0;
-                const auto r2 =
-                    refhost::RSquareOnText(model, *sets[k], names, namesLines[k], separator, decimal, records);
-                texts[k] = records == 0 ? "n/a (no data)" : r2 ? Number(*r2) : "n/a (undefined on these outputs)";
+                refhost::RSquareSum sum;
+                const std::size_t records = FitOnRecord(
+                    model, record, k, [&](std::span<const double> t, std::span<const double> o) { sum.Add(t, o); });
+                texts[k] = RecomputedText(records, sum.Value());
             } catch (const ComError& e) {
-                texts[k] = "n/a (error " + std::to_string(e.Number()) + ": " + e.Description() + ")";
+                texts[k] = ErrorText(e);
             }
         }
     } catch (const ComError& e) {
-        texts.fill("n/a (error " + std::to_string(e.Number()) + ": " + e.Description() + ")");
+        texts.fill(ErrorText(e));
     }
     return texts;
 }
 
-SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& utf8) {
+SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& utf8,
+                     const std::array<std::string, 2>* recomputedTexts) {
     SummaryLines lines;
     auto line = [&lines](const char* label, const std::string& value) { lines.emplace_back(label, value); };
     line("Version:", version == 1 ? "1.0 (upgraded to 2.0 on load)" : "2.0");
@@ -161,7 +178,7 @@ SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& u
     line("Training data:", std::to_string(CountRecords(run.TrainValues())) + " records");
     line("Test data:", std::to_string(CountRecords(run.ValidationValues())) + " records");
     line("Fitness:", "error type " + run.ErrorType_toString() + ", selection range " + Number(run.SelectionRange()));
-    const auto recomputed = RecomputedRSquare(run);
+    const auto recomputed = recomputedTexts ? *recomputedTexts : RecomputedRSquare(run);
     line("  training:", "best " + Number(run.BestFitnessRun()) + " of " + Number(run.MaxFitnessRun()) +
                             ", R-square " + Number(run.rsQuareRun()) + ", recomputed " + recomputed[0]);
     line("  test:", "best " + Number(run.BestFitnessVal()) + " of " + Number(run.MaxFitnessVal()) + ", R-square " +
@@ -174,8 +191,9 @@ SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& u
 
 }  // namespace
 
-SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8) {
-    return Summary(version, run, utf8);
+SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8,
+                        const std::array<std::string, 2>* recomputed) {
+    return Summary(version, run, utf8, recomputed);
 }
 
 namespace {

@@ -8,10 +8,9 @@
 #include <iostream>
 #include <memory>
 #include <set>
-#include <sstream>
+#include <span>
 
 #include "cli/Commands.h"
-#include "cli/ConvertedRun.h"
 #include "cli/ErrorLine.h"
 #include "cli/LoadAsConvert.h"
 #include "cli/Progress.h"
@@ -21,7 +20,6 @@
 #include "host/Formula.h"
 #include "host/Karva.h"
 #include "host/ModelEvaluator.h"
-#include "legacy_file/clsFileParser.h"
 #include "report/Html.h"
 #include "report/Page.h"
 
@@ -65,8 +63,11 @@ report::DataSetView DataSet(const char* name, const std::string& values, const c
     report::DataSetView d;
     d.name = name;
     d.records = CountRecords(values);
-    std::istringstream in(values);
-    for (std::string line; d.firstRows.size() < kShownRows && std::getline(in, line);) {
+    // Line by line in place: the data text can be most of the run.
+    for (std::size_t at = 0; d.firstRows.size() < kShownRows && at < values.size();) {
+        const std::size_t end = std::min(values.find('\n', at), values.size());
+        std::string line = values.substr(at, end - at);
+        at = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         auto fields = Fields(line, run.Separador_toString());
@@ -159,34 +160,46 @@ std::vector<report::TreeNode> Tree(const refhost::GeneTree& gene, const std::vec
     return tree;
 }
 
-// The model computed on every record of the data sets, as the converted run
-// holds them. A run whose model or data cannot be computed still gets its
-// page, with the reason instead of the charts.
-void Evaluate(const clsRun& run, const refhost::ModelTree& model, report::RunView& v) {
-    if (model.genes.empty()) return;
-    try {
-        Guarded([&] {
-            const ConvertedRun converted = ConvertRecord(run);
-            for (std::size_t k = 0; k < v.data.size(); ++k) {
-                const auto& set = converted.run->Data(static_cast<std::int32_t>(k + 1));
-                if (!set.Loaded()) continue;
-                refhost::Fit fit = refhost::FitOn(model, set);
-                v.data[k].rSquare = refhost::RSquare(fit.targets, fit.outputs);
-                v.data[k].targets = std::move(fit.targets);
-                v.data[k].outputs = std::move(fit.outputs);
-            }
-        });
-    } catch (const ComError& e) {
-        for (auto& d : v.data) d.outputs.clear();
-        v.modelNote = "The model could not be computed on the data: error " + std::to_string(e.Number()) + ": " +
-                      e.Description();
+// The model computed on every record of the data sets, read from the run's
+// data texts in one pass each, with what the page and the summary show of
+// it. A run whose model or data cannot be computed still gets its page, with
+// the reason instead of the charts.
+std::array<std::string, 2> Evaluate(const clsRun& run, const refhost::ModelTree& model, report::RunView& v) {
+    std::array<std::string, 2> recomputed{"n/a (no model)", "n/a (no model)"};
+    if (model.genes.empty()) return recomputed;
+    for (std::size_t k = 0; k < 2; ++k) {
+        try {
+            Guarded([&] {
+                report::FitSample fit(v.classThreshold);
+                refhost::RSquareSum sum;
+                const std::size_t records =
+                    FitOnRecord(model, run, k, [&](std::span<const double> t, std::span<const double> o) {
+                        fit.Add(t, o);
+                        sum.Add(t, o);
+                    });
+                const auto rSquare = sum.Value();
+                recomputed[k] = RecomputedText(records, rSquare);
+                if (k < v.data.size()) {
+                    v.data[k].rSquare = rSquare;
+                    v.data[k].fit = std::move(fit);
+                }
+            });
+        } catch (const ComError& e) {
+            recomputed[k] = "n/a (error " + std::to_string(e.Number()) + ": " + e.Description() + ")";
+            if (v.modelNote.empty())
+                v.modelNote = "The model could not be computed on the data: error " + std::to_string(e.Number()) +
+                              ": " + e.Description();
+        }
     }
+    if (!v.modelNote.empty())
+        for (auto& d : v.data) d.fit.reset();
+    return recomputed;
 }
 
 // The run's page content, and its line of the index.
 report::RunView View(const std::string& file, const refhost::ToUtf8& utf8, report::IndexRow& row) {
-    const double version = clsFileParser().Version(PathArgument(file));
     const clsRun run = LoadAsConvert(file);
+    const double version = run.GravadoEmVersaoAnterior() ? 1 : 2;
     report::RunView v;
     v.file = Utf8(PathArgument(file).Native().filename());
     v.key = utf8(run.Key());
@@ -194,8 +207,9 @@ report::RunView View(const std::string& file, const refhost::ToUtf8& utf8, repor
     v.author = utf8(run.Author());
     v.lastSaved = utf8(run.LastSaved());
     v.comments = utf8(run.Comments());
-    v.summary = RunSummary(version, run, utf8);
     v.settings = Settings(run, utf8);
+    v.errorType = run.ErrorType_toString();
+    if (run.Category() == 1) v.classThreshold = run.ClassThreshold();
     const auto names = FieldNameList(run.FieldNames(), run.Separador_toString());
     v.karva = utf8(run.Karva());
     v.linking = run.LinkingFunction();
@@ -209,11 +223,11 @@ report::RunView View(const std::string& file, const refhost::ToUtf8& utf8, repor
     v.data.push_back(DataSet("Training", run.TrainValues(), run, names, utf8));
     if (CountRecords(run.ValidationValues()) > 0)
         v.data.push_back(DataSet("Test", run.ValidationValues(), run, names, utf8));
-    Evaluate(run, model, v);
+    const auto recomputed = Evaluate(run, model, v);
+    v.summary = RunSummary(version, run, utf8, &recomputed);
     v.history = report::ParseEvolveHistory(run.EvolveHistory());
     v.generations = run.Geracoes();
     v.maxFitness = run.MaxFitnessRun();
-    if (run.Category() == 1) v.classThreshold = run.ClassThreshold();
     row.key = v.key;
     row.category = v.category;
     row.bestFitness = NumberText(run.BestFitnessRun()) + " of " + NumberText(run.MaxFitnessRun());

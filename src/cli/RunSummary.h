@@ -2,12 +2,15 @@
 // and for the report's pages alike.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "host/Encoding.h"
+#include "host/ModelEvaluator.h"
 #include "run_record/clsRun.h"
 
 namespace orv::cli {
@@ -16,7 +19,19 @@ using SummaryLines = std::vector<std::pair<std::string, std::string>>;
 
 // version is the file's format version as the loader probed it (1 or 2).
 // Labels end with ":"; those of details of the line above start with blanks.
-SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8);
+// recomputed: the R-square texts (RecomputedText) of the training and test
+// data, when the caller has computed the model on them already.
+SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8,
+                        const std::array<std::string, 2>* recomputed = nullptr);
+
+// The model's outputs on data set k of the record (0 training, 1 test), its
+// text read as the conversion hands it to a data set (refhost::FitOnText).
+// Returns the records; raises what the reading or computing raises.
+std::size_t FitOnRecord(const refhost::ModelTree& model, const clsRun& record, std::size_t k,
+                        const refhost::FitUse& use);
+
+// A recomputed R-square as `info` prints it.
+std::string RecomputedText(std::size_t records, std::optional<double> rSquare);
 
 // Records in a data text: its lines that hold more than blanks.
 std::size_t CountRecords(std::string_view values);

@@ -259,11 +259,9 @@ Fit FitOn(const ModelTree& model, const DataSet& data) {
     return fit;
 }
 
-std::optional<double> RSquareOnText(const ModelTree& model, std::string_view text, bool names,
-                                    std::string_view namesLine, std::string_view separator,
-                                    std::string_view decimal, std::size_t& records) {
-    RSquareSum sum;
-    records = 0;
+std::size_t FitOnText(const ModelTree& model, std::string_view text, bool names, std::string_view namesLine,
+                      std::string_view separator, std::string_view decimal, const FitUse& useFit) {
+    std::size_t records = 0;
     std::size_t linesBefore = 0;
     std::exception_ptr computeFailure;
     bool namesPending = names;
@@ -309,7 +307,7 @@ std::optional<double> RSquareOnText(const ModelTree& model, std::string_view tex
         linesBefore += piece.lines;
         records += piece.records;
         if (computeFailure) return;  // the reading may still fail further on
-        sum.Add(piece.targets, piece.outputs);
+        useFit(piece.targets, piece.outputs);
         computeFailure = piece.failure;
     };
     for (FitPiece first; namesPending && next(first);) {
@@ -321,6 +319,15 @@ std::optional<double> RSquareOnText(const ModelTree& model, std::string_view tex
         make(piece, noNames);
     }, use);
     if (computeFailure) std::rethrow_exception(computeFailure);
+    return records;
+}
+
+std::optional<double> RSquareOnText(const ModelTree& model, std::string_view text, bool names,
+                                    std::string_view namesLine, std::string_view separator,
+                                    std::string_view decimal, std::size_t& records) {
+    RSquareSum sum;
+    records = FitOnText(model, text, names, namesLine, separator, decimal,
+                        [&](std::span<const double> t, std::span<const double> o) { sum.Add(t, o); });
     return sum.Value();
 }
 

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -88,6 +89,17 @@ private:
     std::vector<double> scratch_;         // kBatch values per step of the longest gene
     std::vector<const double*> values_;   // where each step's values are
 };
+
+// The model's outputs on the records of a data text read as a data set reads
+// its file (DataText.h), with namesLine first when the text has field names:
+// use gets the targets and outputs of some records at a time, in record
+// order, on the calling thread. Pieces of the text are read and computed on
+// two threads. Returns the records read; raises what the reading or the
+// computation would, the reading's errors first, once use has had the
+// outputs before the failing record.
+using FitUse = std::function<void(std::span<const double> targets, std::span<const double> outputs)>;
+std::size_t FitOnText(const ModelTree& model, std::string_view text, bool names, std::string_view namesLine,
+                      std::string_view separator, std::string_view decimal, const FitUse& use);
 
 // R-square of the model on the records of a data text read as a data set
 // reads its file (DataText.h), with namesLine first when the text has field

@@ -1,5 +1,6 @@
 #include "report/Page.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "report/Html.h"
@@ -26,6 +27,17 @@ tr.error td{background:#fdeeee;color:#8a1c1c}
 .scroll{overflow-x:auto}
 svg.chart{display:block;max-width:100%;height:auto;margin:10px 0}
 svg.tree{display:block;max-width:100%;height:auto}
+.fit{display:flex;gap:10px;align-items:flex-start}
+.charts{flex:1;min-width:0}
+.pair{display:flex}
+.pair svg.chart{width:50%;margin:0}
+dl.stats{flex:0 0 160px;margin:10px 0;font-size:13px}
+dl.stats dt{color:#555}
+dl.stats dd{margin:0 0 8px;font-size:20px;font-weight:bold;font-variant-numeric:tabular-nums}
+dl.stats .measure{display:block;font-size:11px;color:#1f6fd1}
+dl.stats dd.note{font-size:12px;font-weight:normal}
+td.hit{background:#e3f4e7}
+td.miss{background:#fbe4e2}
 </style>)";
 
 std::string E(const std::string& s) { return HtmlEscape(s); }
@@ -67,46 +79,120 @@ std::string DataTable(const DataSetView& d) {
     return out + "</tbody>\n</table></div>\n";
 }
 
-std::vector<Point> PerRecord(const std::vector<double>& values) {
-    std::vector<Point> points;
-    points.reserve(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) points.push_back({static_cast<double>(i + 1), values[i]});
-    return points;
+// Up to this many records a chart per record still reads; it is drawn
+// beside the others.
+constexpr std::size_t kPerRecord = 300;
+// Up to this many a scatter of points; a density of binned counts beyond.
+constexpr std::size_t kScatterPoints = 2000;
+
+// 3600000 as "3,600,000".
+std::string Grouped(std::size_t n) {
+    std::string digits = std::to_string(n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string Stat(const std::string& label, const std::string& value, bool measure = false) {
+    return "<dt>" + E(label) + (measure ? " <span class=\"measure\">the run's error measure</span>" : "") +
+           "</dt><dd>" + E(value) + "</dd>\n";
+}
+
+// The fit in figures: R-square, the run's error measure and the records.
+std::string Stats(const RunView& run, const DataSetView& d) {
+    const FitSample& f = *d.fit;
+    const auto& c = f.Classes();
+    const std::size_t hits = c[0][0] + c[1][1], usable = f.Records() - f.Unusable();
+    std::string out = "<dl class=\"stats\">\n";
+    out += Stat("R-square", d.rSquare ? ShortNumber(*d.rSquare) : "n/a", run.errorType == "Rsquare");
+    if (run.errorType == "HitsNumber" && run.classThreshold)
+        out += Stat("Hits", Grouped(hits) + " of " + Grouped(usable), true);
+    if (run.errorType == "Relative")
+        out += Stat("Mean relative error", std::isfinite(f.MeanRelativeError()) ? ShortNumber(f.MeanRelativeError()) + " %" : "n/a", true);
+    else
+        out += Stat("Mean absolute error", ShortNumber(f.MeanAbsoluteError()), run.errorType == "Absolute");
+    if (run.classThreshold && run.errorType != "HitsNumber") out += Stat("Hits", Grouped(hits) + " of " + Grouped(usable));
+    out += Stat("Records", Grouped(f.Records()));
+    if (f.Unusable()) out += Stat("No finite output", Grouped(f.Unusable()) + ", left out");
+    if (!f.Complete()) out += "<dd class=\"note\">Charts from " + Grouped(f.Points().size()) + " records picked at random.</dd>\n";
+    return out + "</dl>\n";
+}
+
+// Records by class of target and of model output.
+std::string ClassTable(const DataSetView& d) {
+    const auto& c = d.fit->Classes();
+    auto cell = [](std::size_t n, bool hit) {
+        return std::string("<td class=\"num ") + (hit ? "hit" : "miss") + "\">" + Grouped(n) + "</td>";
+    };
+    return "<table class=\"classes\">\n<caption>" + E(d.name) +
+           " data: hits and misses</caption>\n<thead><tr><th></th><th>model 1</th><th>model 0</th></tr></thead>\n"
+           "<tbody>\n<tr><th>target 1</th>" + cell(c[1][1], true) + cell(c[1][0], false) + "</tr>\n<tr><th>target 0</th>" +
+           cell(c[0][1], false) + cell(c[0][0], true) + "</tr>\n</tbody>\n</table>\n";
+}
+
+std::string FitCharts(const RunView& run, const DataSetView& d, const char* color) {
+    const FitSample& f = *d.fit;
+    const std::string target = d.columns.empty() ? "target" : d.columns.back();
+    std::string out;
+    if (f.Complete() && f.Records() <= kPerRecord) {
+        Chart c;
+        c.title = d.name + " data: target and model output";
+        c.xLabel = "record";
+        c.yLabel = target;
+        c.integerX = true;
+        Series t{"target", "#333", SeriesStyle::Markers, {}}, m{"model", color, SeriesStyle::LineAndMarkers, {}};
+        for (std::size_t i = 0; i < f.Points().size(); ++i) {
+            t.points.push_back({static_cast<double>(i + 1), f.Points()[i].x});
+            m.points.push_back({static_cast<double>(i + 1), f.Points()[i].y});
+        }
+        c.series = {std::move(t), std::move(m)};
+        if (run.classThreshold) c.reference = Reference{"class threshold", *run.classThreshold};
+        out += ChartSvg(c);
+    }
+    Chart scatter;
+    scatter.title = d.name + ": model against target";
+    scatter.xLabel = target;
+    scatter.yLabel = "model output";
+    scatter.width = 380;
+    scatter.diagonal = true;
+    if (f.Complete() && f.Records() <= kScatterPoints)
+        scatter.series.push_back({"record", color, SeriesStyle::Markers, f.Points()});
+    else
+        scatter.density = BinPoints(f, 48, 32);
+    Chart residuals;
+    residuals.title = d.name + ": residuals";
+    residuals.xLabel = "model output \u2212 target";
+    residuals.yLabel = "records";
+    residuals.width = 380;
+    const auto bins = static_cast<std::size_t>(std::clamp(2 * std::sqrt(static_cast<double>(f.Records())), 6.0, 40.0));
+    residuals.bars = ResidualBars(f, bins);
+    out += "<div class=\"pair\">" + ChartSvg(scatter) + ChartSvg(residuals) + "</div>\n";
+    return out;
 }
 
 std::string FitSection(const RunView& run) {
     std::string out = "<h2>Model against the data</h2>\n";
     if (!run.modelNote.empty()) out += "<p class=\"note\">" + E(run.modelNote) + "</p>\n";
     std::vector<HitRow> hitRows;
+    bool strip = true;
     for (std::size_t k = 0; k < run.data.size(); ++k) {
         const DataSetView& d = run.data[k];
-        if (d.outputs.empty()) continue;
-        Chart c;
-        c.title = d.name + " data: target and model output";
-        c.xLabel = "record";
-        c.yLabel = d.columns.empty() ? "value" : d.columns.back();
-        c.integerX = true;
-        c.series.push_back({"target", "#333", SeriesStyle::Markers, PerRecord(d.targets)});
-        c.series.push_back({"model", k == 0 ? "#1f6fd1" : "#e07b12", SeriesStyle::LineAndMarkers, PerRecord(d.outputs)});
-        if (run.classThreshold) c.reference = Reference{"class threshold", *run.classThreshold};
-        out += ChartSvg(c);
-        std::size_t unusable = 0;
-        for (const double v : d.outputs) unusable += !std::isfinite(v);
-        std::string note;
-        if (d.rSquare) note += "R-square " + ShortNumber(*d.rSquare) + ". ";
-        if (unusable)
-            note += std::to_string(unusable) + " of " + std::to_string(d.outputs.size()) +
-                    " records give no finite model output and are left out. ";
-        if (!note.empty()) out += "<p class=\"note\">" + E(note) + "</p>\n";
+        if (!d.fit) continue;
+        out += "<h3>" + E(d.name) + " data</h3>\n<div class=\"fit\">\n" + Stats(run, d) + "<div class=\"charts\">\n" +
+               FitCharts(run, d, k == 0 ? "#1f6fd1" : "#e07b12") + "</div>\n</div>\n";
         if (run.classThreshold) {
+            out += ClassTable(d);
+            const FitSample& f = *d.fit;
+            strip = strip && f.Complete() && f.Records() <= kPerRecord;
             HitRow row{d.name, {}};
             const double t = *run.classThreshold;
-            for (std::size_t i = 0; i < d.outputs.size() && i < d.targets.size(); ++i)
-                row.hits.push_back((d.outputs[i] >= t) == (d.targets[i] >= t));
+            for (const Point& p : f.Points()) row.hits.push_back((p.y >= t) == (p.x >= t));
             hitRows.push_back(std::move(row));
         }
     }
-    if (!hitRows.empty()) out += HitStripSvg(hitRows);
+    if (!hitRows.empty() && strip) out += HitStripSvg(hitRows);
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "report/Fit.h"
 #include "report/History.h"
 #include "report/Svg.h"
 
@@ -20,9 +21,8 @@ struct DataSetView {
     std::vector<std::string> columns;
     std::vector<std::vector<std::string>> firstRows;
     std::size_t records = 0;
-    // The model on each record; empty when it could not be evaluated.
-    std::vector<double> targets;
-    std::vector<double> outputs;
+    // The model on the records; none when it could not be computed.
+    std::optional<FitSample> fit;
     std::optional<double> rSquare;
 };
 
@@ -51,6 +51,7 @@ struct RunView {
     double generations = 0;
     double maxFitness = 0;
     std::optional<double> classThreshold;  // set for classification runs
+    std::string errorType;                 // "Relative", "Absolute", "Rsquare" or "HitsNumber"
 };
 
 std::string RunPageHtml(const RunView& run);

@@ -15,7 +15,6 @@ constexpr double kLeft = 72;
 constexpr double kRight = 32;  // room for half of a six-digit tick label
 constexpr double kTop = 44;
 constexpr double kBottom = 52;
-constexpr double kPlotW = kWidth - kLeft - kRight;
 constexpr double kPlotH = kHeight - kTop - kBottom;
 // More points than this and markers would merge into a band.
 constexpr std::size_t kMaxMarkers = 300;
@@ -156,27 +155,82 @@ std::string Markers(const Series& s, const Scale& sx, const Scale& sy) {
 }
 
 
+// A density cell's shade: from pale for one point to dark for the fullest
+// cell, on a log scale so that sparse cells still show.
+std::string Shade(double count, double most) {
+    const double t = most > 1 ? std::log1p(count - 1) / std::log1p(most - 1) : 1;
+    const double light[] = {198, 219, 239}, dark[] = {8, 48, 107};
+    char buf[16];
+    int rgb[3];
+    for (int i = 0; i < 3; ++i) rgb[i] = static_cast<int>(std::lround(light[i] + (dark[i] - light[i]) * t));
+    std::snprintf(buf, sizeof buf, "#%02x%02x%02x", rgb[0], rgb[1], rgb[2]);
+    return buf;
+}
+
+std::string Rect(double x, double y, double w, double h, const std::string& fill) {
+    return "<rect x=\"" + N(x) + "\" y=\"" + N(y) + "\" width=\"" + N(w) + "\" height=\"" + N(h) + "\" fill=\"" + fill +
+           "\"/>";
+}
+
+const char* const kDashed = " stroke-width=\"1.5\" stroke-dasharray=\"6 4\"";
+
 // Legend entries right-aligned in the band above the plot.
 std::string Legend(const Chart& c) {
+    enum Key { Plain, Dashed, Swatch };
     struct Entry {
         std::string name, color;
-        bool line, marker, dashed;
+        bool line, marker;
+        Key key;
     };
     std::vector<Entry> entries;
-    for (const Series& s : c.series) entries.push_back({s.name, s.color, HasLine(s), HasMarkers(s), false});
-    if (c.reference) entries.push_back({c.reference->name, "#888", true, false, true});
+    if (c.density) {
+        entries.push_back({"few", Shade(1, 3), false, false, Swatch});
+        entries.push_back({"many records", Shade(3, 3), false, false, Swatch});
+    }
+    if (c.bars) entries.push_back({c.bars->name, c.bars->color, false, false, Swatch});
+    for (const Series& s : c.series) entries.push_back({s.name, s.color, HasLine(s), HasMarkers(s), Plain});
+    if (c.diagonal) entries.push_back({"y = x", "#888", true, false, Dashed});
+    if (c.reference) entries.push_back({c.reference->name, "#888", true, false, Dashed});
     std::string out;
-    double x = kWidth - kRight;
+    double x = c.width - kRight;
     const double y = 30;
     for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
         x -= TextWidth(e->name);
         out += Text(x, y + 4, e->name, "start");
-        x -= 30;
-        if (e->line) out += Line(x, y, x + 24, y, e->color, e->dashed ? " stroke-width=\"1.5\" stroke-dasharray=\"6 4\"" : " stroke-width=\"2\"");
+        x -= e->key == Swatch ? 18 : 30;
+        if (e->key == Swatch) out += Rect(x, y - 6, 12, 12, e->color);
+        if (e->line) out += Line(x, y, x + 24, y, e->color, e->key == Dashed ? kDashed : " stroke-width=\"2\"");
         if (e->marker) out += "<circle cx=\"" + N(x + 12) + "\" cy=\"" + N(y) + "\" r=\"3\" fill=\"" + e->color + "\"/>";
         x -= 14;
     }
     return out;
+}
+
+// Plain text of a number to at most 15 decimals, without trailing zeros.
+std::string Fixed(double value, int decimals, bool trim) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", std::clamp(decimals, 0, 15), value);
+    std::string text = buf;
+    if (trim && text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') text.pop_back();
+    }
+    return text == "-0" ? "0" : text;
+}
+
+// Decimals that multiples of step need.
+int DecimalsOf(double step) {
+    int decimals = 0;
+    for (double s = step; decimals < 15 && std::abs(s - std::round(s)) > 1e-9 * std::max(1.0, s); s *= 10) ++decimals;
+    return decimals;
+}
+
+std::string Superscript(int n) {
+    static const char* const digits[] = {"\u2070", "\u00b9", "\u00b2", "\u00b3", "\u2074",
+                                         "\u2075", "\u2076", "\u2077", "\u2078", "\u2079"};
+    std::string text = n < 0 ? "\u207b" : "";
+    for (const char c : std::to_string(std::abs(n))) text += digits[c - '0'];
+    return text;
 }
 
 }  // namespace
@@ -214,17 +268,23 @@ std::vector<double> NiceTicks(double lo, double hi, int maxTicks, double minStep
 std::string TickLabel(double value, double step) {
     step = std::abs(step);
     if (std::abs(value) < step * 1e-9) value = 0;
-    char buf[48];
     const double mag = std::max(std::abs(value), step);
-    if (mag >= 1e7 || (step > 0 && step < 1e-5)) {
-        const int digits = step > 0 ? static_cast<int>(std::floor(std::log10(mag)) - std::floor(std::log10(step))) + 2 : 3;
-        std::snprintf(buf, sizeof buf, "%.*g", std::clamp(digits, 1, 15), value);
-        return buf;
+    if (!std::isfinite(value)) return "n/a";
+    if (mag >= 1e15 || (step > 0 && step < 1e-4)) {
+        if (value == 0) return "0";
+        const int power = static_cast<int>(std::floor(std::log10(std::abs(value)) + 1e-12));
+        const int decimals = step > 0 ? power - static_cast<int>(std::floor(std::log10(step) + 1e-12)) : 2;
+        const std::string mantissa = Fixed(value / std::pow(10.0, power), decimals, false);
+        const std::string ten = "10" + Superscript(power);
+        return mantissa == "1" ? ten : mantissa == "-1" ? "-" + ten : mantissa + "\u00d7" + ten;
     }
-    int decimals = 0;
-    for (double s = step; decimals < 6 && std::abs(s - std::round(s)) > 1e-9 * std::max(1.0, s); s *= 10) ++decimals;
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-    return buf;
+    if (step >= 1000) {
+        static const std::pair<double, const char*> units[] = {{1e12, "T"}, {1e9, "G"}, {1e6, "M"}, {1e3, "k"}};
+        for (const auto& [unit, suffix] : units)
+            if (std::abs(value) >= unit) return Fixed(value / unit, DecimalsOf(step / unit), true) + suffix;
+        return Fixed(value, 0, false);
+    }
+    return Fixed(value, DecimalsOf(step), false);
 }
 
 std::string ChartSvg(const Chart& c) {
@@ -236,17 +296,34 @@ std::string ChartSvg(const Chart& c) {
                 yr.Add(p.y);
             }
     if (c.reference) yr.Add(c.reference->y);
-    const auto xt = AxisTicks(xr, 9, c.integerX ? 1 : 0);
+    if (c.density) {
+        xr.Add(c.density->x0), xr.Add(c.density->x0 + c.density->dx * static_cast<double>(c.density->nx));
+        yr.Add(c.density->y0), yr.Add(c.density->y0 + c.density->dy * static_cast<double>(c.density->ny));
+    }
+    if (c.bars) {
+        xr.Add(c.bars->x0), xr.Add(c.bars->x0 + c.bars->width * static_cast<double>(c.bars->heights.size()));
+        yr.Add(0);
+        for (const double h : c.bars->heights) yr.Add(h);
+    }
+    const double plotW = c.width - kLeft - kRight;
+    // As many x ticks as leave room between their labels.
+    std::vector<double> xt;
+    for (int n = std::clamp(static_cast<int>(plotW / 45), 2, 9); n >= 2; --n) {
+        xt = AxisTicks(xr, n, c.integerX ? 1 : 0);
+        double widest = 0;
+        for (const double t : xt) widest = std::max(widest, TextWidth(TickLabel(t, xt[1] - xt[0])));
+        if (plotW / static_cast<double>(xt.size() - 1) >= widest + 10) break;
+    }
     const auto yt = AxisTicks(yr, 6, 0);
-    const Scale sx{xt.front(), xt.back(), kLeft, kLeft + kPlotW};
+    const Scale sx{xt.front(), xt.back(), kLeft, kLeft + plotW};
     const Scale sy{yt.front(), yt.back(), kTop + kPlotH, kTop};
 
-    std::string out = SvgOpen(kWidth, kHeight, c.title, "chart");
-    out += "<rect x=\"0\" y=\"0\" width=\"" + N(kWidth) + "\" height=\"" + N(kHeight) + "\" fill=\"#fff\"/>";
+    std::string out = SvgOpen(c.width, kHeight, c.title, "chart");
+    out += "<rect x=\"0\" y=\"0\" width=\"" + N(c.width) + "\" height=\"" + N(kHeight) + "\" fill=\"#fff\"/>";
     out += Text(kLeft, 16, c.title, "start", " font-weight=\"bold\" font-size=\"14\"");
     const double ystep = yt[1] - yt[0], xstep = xt[1] - xt[0];
     for (const double t : yt) {
-        out += Line(kLeft, sy(t), kLeft + kPlotW, sy(t), "#e3e3e3");
+        out += Line(kLeft, sy(t), kLeft + plotW, sy(t), "#e3e3e3");
         out += Text(kLeft - 6, sy(t) + 4, TickLabel(t, ystep), "end");
     }
     for (const double t : xt) {
@@ -254,18 +331,40 @@ std::string ChartSvg(const Chart& c) {
         out += Text(sx(t), kTop + kPlotH + 18, TickLabel(t, xstep), "middle");
     }
     out += Line(kLeft, kTop, kLeft, kTop + kPlotH, "#555");
-    out += Line(kLeft, kTop + kPlotH, kLeft + kPlotW, kTop + kPlotH, "#555");
-    out += Text(kLeft + kPlotW / 2, kHeight - 8, c.xLabel, "middle");
+    out += Line(kLeft, kTop + kPlotH, kLeft + plotW, kTop + kPlotH, "#555");
+    out += Text(kLeft + plotW / 2, kHeight - 8, c.xLabel, "middle");
     out += Text(16, kTop + kPlotH / 2, c.yLabel, "middle", " transform=\"rotate(-90 16 " + N(kTop + kPlotH / 2) + ")\"");
     out += "<g class=\"plot\">";
+    if (c.density) {
+        const Density& d = *c.density;
+        out += "<g shape-rendering=\"crispEdges\">";
+        double most = 0;
+        for (const double n : d.counts) most = std::max(most, n);
+        for (std::size_t j = 0; j < d.ny; ++j)
+            for (std::size_t i = 0; i < d.nx && j * d.nx + i < d.counts.size(); ++i) {
+                const double n = d.counts[j * d.nx + i];
+                if (n <= 0) continue;
+                const double x = d.x0 + d.dx * static_cast<double>(i), y = d.y0 + d.dy * static_cast<double>(j);
+                out += Rect(sx(x), sy(y + d.dy), sx(x + d.dx) - sx(x), sy(y) - sy(y + d.dy), Shade(n, most));
+            }
+        out += "</g>";
+    }
+    if (c.bars)
+        for (std::size_t i = 0; i < c.bars->heights.size(); ++i) {
+            const double x = c.bars->x0 + c.bars->width * static_cast<double>(i), h = c.bars->heights[i];
+            if (h > 0) out += Rect(sx(x), sy(h), std::max(sx(x + c.bars->width) - sx(x) - 1, 0.5), sy(0) - sy(h), c.bars->color);
+        }
+    if (c.diagonal) {
+        const double lo = std::max(xt.front(), yt.front()), hi = std::min(xt.back(), yt.back());
+        if (lo < hi) out += Line(sx(lo), sy(lo), sx(hi), sy(hi), "#888", kDashed);
+    }
     if (c.reference)
-        out += Line(kLeft, sy(c.reference->y), kLeft + kPlotW, sy(c.reference->y), "#888",
-                    " stroke-width=\"1.5\" stroke-dasharray=\"6 4\"");
+        out += Line(kLeft, sy(c.reference->y), kLeft + plotW, sy(c.reference->y), "#888", kDashed);
     for (const Series& s : c.series) {
         if (HasLine(s)) out += Polylines(s, sx, sy);
         if (HasMarkers(s)) out += Markers(s, sx, sy);
     }
-    if (!xr.any) out += Text(kLeft + kPlotW / 2, kTop + kPlotH / 2, "no values to show", "middle", " fill=\"#888\"");
+    if (!xr.any) out += Text(kLeft + plotW / 2, kTop + kPlotH / 2, "no values to show", "middle", " fill=\"#888\"");
     out += "</g>" + Legend(c) + "</svg>";
     return out;
 }

@@ -29,6 +29,22 @@ struct Reference {
     double y;
 };
 
+// Counts binned on a grid of nx by ny cells from (x0, y0), each dx by dy,
+// row by row from the bottom; a cell is shaded darker the more it holds.
+struct Density {
+    double x0 = 0, y0 = 0, dx = 1, dy = 1;
+    std::size_t nx = 0, ny = 0;
+    std::vector<double> counts;
+};
+
+// Bars of equal width side by side from x0, as a histogram draws them.
+struct Bars {
+    std::string name;
+    std::string color;
+    double x0 = 0, width = 1;
+    std::vector<double> heights;
+};
+
 struct Chart {
     std::string title;
     std::string xLabel;
@@ -36,6 +52,10 @@ struct Chart {
     std::vector<Series> series;
     std::optional<Reference> reference;
     bool integerX = false;  // record numbers, generations: no fractional ticks
+    double width = 760;     // of the whole chart; narrower ones sit two in a row
+    bool diagonal = false;  // the line y = x, where model output equals target
+    std::optional<Density> density = std::nullopt;
+    std::optional<Bars> bars = std::nullopt;
 };
 
 // Round tick values covering [lo, hi]: steps of 1, 2, 2.5 or 5 times a power
@@ -44,10 +64,12 @@ struct Chart {
 // finite.
 std::vector<double> NiceTicks(double lo, double hi, int maxTicks, double minStep = 0);
 
-// A tick's label, with as many decimals as the step needs.
+// A tick's label, with as many digits as the step needs: plain up to
+// thousands, then with "k", "M", "G" or "T" ("2.5M", "400M"), and as a power
+// of ten ("4×10¹⁵", "2×10⁻⁵") beyond.
 std::string TickLabel(double value, double step);
 
-// The chart as an <svg> element, 760 by 300 units, scaling down to its box.
+// The chart as an <svg> element, its width by 300 units, scaling down to its box.
 std::string ChartSvg(const Chart& chart);
 
 // One row of cells per data set, green for a hit and red for a miss.

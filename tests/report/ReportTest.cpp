@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <sstream>
 
+#include "report/Fit.h"
 #include "report/History.h"
 #include "report/Html.h"
 #include "report/Svg.h"
@@ -80,7 +82,8 @@ TEST(Axis, TicksCoverTheRangeInRoundSteps) {
 TEST(Axis, LabelsShowWhatTheStepNeeds) {
     const struct { double value, step; const char* label; } cases[] = {
         {0.25, 0.25, "0.25"}, {2.5, 0.5, "2.5"}, {1250, 250, "1250"}, {-1e-17, 0.2, "0.0"},
-        {3e8, 1e8, "3e+08"}, {1e15 + 2, 1, "1e+15"}, {0.00002, 0.000005, "2e-05"},
+        {3e8, 1e8, "300M"}, {2.5e6, 5e5, "2.5M"}, {5000, 1000, "5k"}, {-1.5e9, 5e8, "-1.5G"},
+        {4e15, 1e15, "4\u00d710\u00b9\u2075"}, {1e18, 1e18, "10\u00b9\u2078"}, {0.00002, 0.000005, "2.0\u00d710\u207b\u2075"},
     };
     for (const auto& c : cases) EXPECT_EQ(TickLabel(c.value, c.step), c.label) << c.value;
 }
@@ -141,6 +144,25 @@ TEST(Chart, BigSeriesAreThinnedToWhatShows) {
     }
 }
 
+// Fewer ticks on a narrow chart or with long labels, never labels that touch.
+TEST(Chart, TickLabelsNeverOverlap) {
+    for (const double width : {380.0, 760.0})
+        for (const auto& [lo, hi] : {std::pair{0.0, 3.6e6}, {0.0, 1.7e16}, {1e-4, 1.00016e-4}}) {
+            Chart c{"t", "x", "y", {{"s", "#00f", SeriesStyle::Line, {{lo, 0}, {hi, 1}}}}, {}, false, width};
+            double right = 0;
+            const auto doc = ParseSvg(ChartSvg(c));
+            const auto labels = doc.select_nodes("//text[@y='266.0']");
+            EXPECT_GE(labels.size(), 2u);
+            for (auto t : labels) {
+                const std::string label = t.node().text().get();  // 7 units a letter
+                const double half = 3.5 * static_cast<double>(std::count_if(
+                                              label.begin(), label.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+                EXPECT_GT(t.node().attribute("x").as_double() - half, right) << width << " " << lo << ".." << hi;
+                right = t.node().attribute("x").as_double() + half;
+            }
+        }
+}
+
 TEST(Chart, HitStripKeepsCellsWhileTheyFitAndMergesRunsAfter) {
     const struct { std::size_t records; std::size_t rects; } cases[] = {{10, 10}, {2000, 2}};
     for (const auto& c : cases) {
@@ -150,6 +172,27 @@ TEST(Chart, HitStripKeepsCellsWhileTheyFitAndMergesRunsAfter) {
         EXPECT_EQ(doc.select_nodes("//g/rect").size(), c.rects) << c.records;
         EXPECT_NE(std::string(ParseSvg(HitStripSvg({{"Training", hits}})).child("svg").child_value("text")), "");
     }
+}
+
+// 50,001 records: a sample of a bounded size whose bins add up to them all.
+TEST(Fit, KeepsABoundedSampleThatStandsForEveryRecord) {
+    FitSample f(0.5);
+    std::vector<double> targets(1000), outputs(1000);
+    for (std::size_t i = 0; i < 1000; ++i) targets[i] = double(i % 2), outputs[i] = i % 4 == 0 ? 1 : targets[i];  // a quarter missed
+    for (int round = 0; round < 50; ++round) f.Add(targets, outputs);
+    f.Add(std::vector<double>{1}, std::vector<double>{kNaN});
+    EXPECT_EQ(f.Records(), 50001u);
+    EXPECT_EQ(f.Unusable(), 1u);
+    EXPECT_EQ(f.Points().size(), FitSample::kSize);
+    EXPECT_DOUBLE_EQ(f.MeanAbsoluteError(), 0.25);
+    EXPECT_EQ(f.MeanRelativeError(), 0);
+    EXPECT_EQ(f.Classes()[0][1], 12500u);
+    EXPECT_EQ(f.Classes()[1][1], 25000u);
+    const Density d = BinPoints(f, 8, 8);
+    const Bars b = ResidualBars(f, 8);
+    EXPECT_NEAR(std::accumulate(d.counts.begin(), d.counts.end(), 0.0), 50000, 10);
+    EXPECT_NEAR(std::accumulate(b.heights.begin(), b.heights.end(), 0.0), 50000, 10);
+    EXPECT_NEAR(b.heights.back(), 12500, 400);  // the misses: output 1 on target 0
 }
 
 TEST(Tree, CentresFunctionsOverArgumentsAndRefusesHugeTrees) {

@@ -1,10 +1,14 @@
 #!/usr/bin/python3
 """orvconvert report end to end: pages that a real HTML parser accepts, texts
-shown as text, error rows for bad runs, and one page drawn by headless
-Chromium.
+shown as text, error rows for bad runs, and pages drawn by headless
+Chromium: an example's, and that of a big run made as bench/ratio makes its
+runs (SCALE 1: 100 MB), whose page must stay small and show its density.
 
-usage: report_pages.py ORVCONVERT EXAMPLES_DIR WORK_DIR [--keep-screenshot PNG]
+usage: report_pages.py ORVCONVERT EXAMPLES_DIR WORK_DIR BIG_SCALE [--keep-screenshot PNG]
 """
+import collections
+import importlib.machinery
+import importlib.util
 import os
 import re
 import shutil
@@ -98,8 +102,8 @@ def png_pixels(path):
 
 
 def main():
-    orvconvert, examples, work = sys.argv[1:4]
-    keep = sys.argv[5] if len(sys.argv) > 5 and sys.argv[4] == "--keep-screenshot" else None
+    orvconvert, examples, work, big_scale = sys.argv[1:5]
+    keep = sys.argv[6] if len(sys.argv) > 6 and sys.argv[5] == "--keep-screenshot" else None
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     hostile = os.path.join(work, "hostile #1.kvr")
@@ -131,7 +135,7 @@ def main():
           "index links %r" % links)
 
     # Each page parses strictly, fetches nothing and carries its charts.
-    charts_expected = {"regression": 3, "classification": 4, "no-test-data": 2}
+    charts_expected = {"regression": 7, "classification": 8, "no-test-data": 4}
     for name in [n[:-4] for n in names] + ["hostile #1"]:
         page = os.path.join(out, name + ".html")
         try:
@@ -164,29 +168,60 @@ def main():
     check("A<b>" in text and not dom.findall(".//b"), "author shown as text")
     check("error 9" in text, "the model's error on the page")
 
-    screenshot(os.path.join(out, "regression.html"), work, keep)
+    rows = screenshot(os.path.join(out, "regression.html"), work, keep)
+    # The training chart's model line and markers in their blue.
+    blue = sum(1 for row in rows for (r, g, b) in row if b > 160 and r < 90 and 80 < g < 150)
+    check(blue > 300, "no chart drawn in the screenshot (%d model pixels)" % blue)
+    big_run(orvconvert, os.path.dirname(examples), work, float(big_scale))
     print("%d failures" % len(FAILURES))
     return 1 if FAILURES else 0
 
 
+def big_run(orvconvert, source, work, scale):
+    """A run of millions of records: a small page whose density shows in shades."""
+    loader = importlib.machinery.SourceFileLoader("ratio", os.path.join(source, "bench", "ratio"))
+    ratio = importlib.util.module_from_spec(importlib.util.spec_from_loader("ratio", loader))
+    loader.exec_module(ratio)
+    run = os.path.join(work, "big.kvr")
+    ratio.make_v2(run, scale)
+    out = os.path.join(work, "big")
+    r = subprocess.run([orvconvert, "report", run, "--out-dir", out], capture_output=True, text=True)
+    os.remove(run)
+    check(r.returncode == 0, "big run: exit status %d: %s" % (r.returncode, r.stderr))
+    page = os.path.join(out, "big.html")
+    size = os.path.getsize(page) if os.path.exists(page) else 0
+    check(0 < size < 1 << 20, "big run: page of %d bytes" % size)
+    if not size:
+        return
+    dom = parse(page)
+    charts = [s.get("aria-label") for s in dom.iter(SVG + "svg") if s.get("class") == "chart"]
+    check(charts == ["Training: model against target", "Training: residuals", "Test: model against target",
+                     "Test: residuals"], "big run: charts %r" % charts)
+    # The density's cells in their blues, light to dark: many shades that
+    # each fill some cells (a line's or a text's edges fill few pixels).
+    blues = collections.Counter(p for row in screenshot(page, work, None) for p in row
+                                if p[2] > p[0] + 30 and p[2] > p[1] + 15)
+    shades = sum(1 for n in blues.values() if n >= 200)
+    check(shades > 20, "big run: the density shows %d shades" % shades)
+
+
 def screenshot(page, work, keep):
-    png = os.path.join(work, "regression.png")
+    """The page drawn by Chromium, as rows of pixels."""
+    png = os.path.splitext(page)[0] + ".png"
     profile = tempfile.mkdtemp(dir=work)
     subprocess.run(["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
                     "--no-first-run", "--user-data-dir=" + profile, "--screenshot=" + png, "--window-size=1000,800",
                     "file://" + os.path.abspath(page)], capture_output=True, timeout=120)
-    check(os.path.exists(png), "chromium wrote no screenshot")
+    check(os.path.exists(png), "chromium wrote no screenshot of " + page)
     if not os.path.exists(png):
-        return
+        return []
     width, height, rows = png_pixels(png)
     check((width, height) == (1000, 800), "screenshot size %dx%d" % (width, height))
     inked = sum(1 for row in rows for p in row if p != (255, 255, 255))
     check(inked > width * height // 50, "screenshot is blank (%d drawn pixels)" % inked)
-    # The training chart's model line and markers in their blue.
-    blue = sum(1 for row in rows for (r, g, b) in row if b > 160 and r < 90 and 80 < g < 150)
-    check(blue > 300, "no chart drawn in the screenshot (%d model pixels)" % blue)
     if keep:
         shutil.copyfile(png, keep)
+    return rows
 
 
 if __name__ == "__main__":
