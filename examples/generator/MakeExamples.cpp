@@ -111,9 +111,9 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 }
 
 // The run's settings, read by the run-block reader from the tag lines kept
-// beside this program; the NAME line gives the key.
-clsRun Settings(const Story& s) {
-    const fs::path file = fs::path(__FILE__).parent_path() / fs::path(s.file).replace_extension(".settings");
+// in DIR/generator beside this program; the NAME line gives the key.
+clsRun Settings(const Story& s, const fs::path& dir) {
+    const fs::path file = dir / "generator" / fs::path(s.file).replace_extension(".settings");
     std::istringstream lines(ReadFile(file));
     clsRun run;
     String tag, value;
@@ -285,9 +285,9 @@ std::string Bytes(const Story& s, const clsRun& run, const std::vector<Row>& tra
     return WithLastSaved(ReadFile(file), run.LastSaved());
 }
 
-std::string Make(const Story& s, const fs::path& work) {
+std::string Make(const Story& s, const fs::path& dir, const fs::path& work) {
     ::setenv("LC_ALL", s.locale.c_str(), 1);
-    clsRun run = Settings(s);
+    clsRun run = Settings(s, dir);
     CheckGenes(s, run);
     const refhost::ModelTree model = refhost::DecodeModel(run.Karva(), run.LinkingFunction());
     Rng rng(s.seed);
@@ -386,7 +386,7 @@ int main(int argc, char** argv) {
     int status = 0;
     try {
         for (const Story& s : Stories()) {
-            const std::string bytes = Make(s, work);
+            const std::string bytes = Make(s, dir, work);
             if (!check) {
                 WriteFile(dir / s.file, bytes);
             } else if (ReadFile(dir / s.file) != bytes) {

@@ -50,11 +50,11 @@ std::string ReadAll(const std::filesystem::path& file) {
 
 std::filesystem::path ExamplesDir() {
     if (const char* dir = std::getenv("ORV_EXAMPLES")) return dir;
-    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples";
+    return std::filesystem::path(ORV_SOURCE_DIR) / "examples";
 }
 
 std::filesystem::path HandWrittenDir() {
-    return std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / "hand-written";
+    return std::filesystem::path(ORV_SOURCE_DIR) / "tests" / "data" / "hand-written";
 }
 
 std::string Crlf(std::string_view text) { return ReplaceAll(text, "\n", "\r\n"); }
