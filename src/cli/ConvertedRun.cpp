@@ -5,10 +5,16 @@
 
 namespace orv::cli {
 
-ConvertedRun ConvertRecord(clsRun record) {
-    ConvertedRun converted{std::move(record), {}, nullptr};
+ConvertedRun ConvertRecord(clsRun record, DataHandOver how) {
+    if (how == DataHandOver::Files) {
+        ConvertedRun converted{std::move(record), {}, nullptr};
+        converted.run = converted.host.CreateRun();
+        V2Adapter(converted.host).TransferLoadedRun(converted.record, converted.run);
+        return converted;
+    }
+    ConvertedRun converted{std::move(record), refhost::ReferenceHost(refhost::TempFolder::InMemory{}), nullptr};
     converted.run = converted.host.CreateRun();
-    V2Adapter(converted.host).TransferLoadedRun(converted.record, converted.run);
+    V2Adapter(converted.host).TransferLoadedRun(std::move(converted.record), converted.run);
     return converted;
 }
 
@@ -23,6 +29,20 @@ std::vector<std::string> ColumnNames(const ConvertedRun& converted) {
     std::vector<std::string> names;
     for (std::size_t c = 1; c < columns; ++c) names.push_back(std::string("x").append(std::to_string(c)));
     names.push_back("y");
+    return names;
+}
+
+std::vector<std::string> FieldNameList(const std::string& text, const std::string& separator) {
+    std::vector<std::string> names;
+    std::string name;
+    for (const char c : text + ' ') {
+        if (c == ' ' || (separator.size() == 1 && c == separator[0])) {
+            if (!name.empty()) names.push_back(std::move(name));
+            name.clear();
+        } else {
+            name += c;
+        }
+    }
     return names;
 }
 

@@ -21,7 +21,4 @@ SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8
 // Records in a data text: its lines that hold more than blanks.
 std::size_t CountRecords(std::string_view values);
 
-// Field names are stored split by spaces or by the data separator.
-std::vector<std::string> FieldNameList(const std::string& text, const std::string& separator);
-
 }  // namespace orv::cli
