@@ -156,7 +156,7 @@ private:
 // kept in memory.
 class Run {
 public:
-    Run(const py::object& path, const std::string& encoding) : utf8_(Encoding(encoding)) {
+    Run(const py::object& path, const std::string& encoding) : encoding_(encoding), utf8_(Encoding(encoding)) {
         const PathArgument where = PathOf(path);
         path_ = where.text;
         converted_ = Unlocked(path_, *utf8_, [&] {
@@ -211,21 +211,27 @@ public:
         const clsRun& record = Record();
         if (record.Karva().empty()) return py::none();
         std::vector<std::string> inputs(columns_.begin(), columns_.end() - 1);
-        model_ = py::cast(Unlocked(path_, *utf8_, [&] {
+        try {
             const auto names = cli::FieldNameList(record.FieldNames(), record.Separador_toString());
-            return Model(refhost::DecodeModel(record.Karva(), record.LinkingFunction()), inputs, columns_.back(),
-                         Text(record.Karva()),
-                         Text(refhost::KarvaToFormula(record.Karva(), record.LinkingFunction(), names)),
-                         record.LinkingFunction());
-        }));
+            model_ = py::cast(Model(Guarded([&] { return refhost::DecodeModel(record.Karva(), record.LinkingFunction()); }),
+                                    inputs, columns_.back(), Text(record.Karva()),
+                                    Text(Guarded([&] {
+                                        return refhost::KarvaToFormula(record.Karva(), record.LinkingFunction(), names);
+                                    })),
+                                    record.LinkingFunction()));
+        } catch (const ComError& e) {
+            RaiseError(e, path_, *utf8_);
+        }
         return model_;
     }
 
     // convert's JSON of the run, parsed.
     py::object ToDict() const {
         const std::string text = Unlocked(path_, *utf8_, [&] {
+            // A converter of its own: another thread may be using the run's.
+            const refhost::ToUtf8 utf8(encoding_);
             std::ostringstream out;
-            refhost::WriteRunJson(out, *converted_->run, *utf8_);
+            refhost::WriteRunJson(out, *converted_->run, utf8);
             return out.str();
         });
         return py::module_::import("json").attr("loads")(py::bytes(text));
@@ -238,7 +244,8 @@ public:
     }
 
 private:
-    std::unique_ptr<refhost::ToUtf8> utf8_;
+    std::string encoding_;
+    std::unique_ptr<refhost::ToUtf8> utf8_;  // used with the GIL held
     std::string path_;
     double version_ = 0;
     std::shared_ptr<cli::ConvertedRun> converted_;

@@ -28,14 +28,8 @@ def cli_json(path):
     return comparable(json.loads(cli("convert", path)[1]))
 
 
-def examples():
-    return sorted(os.path.join(EXAMPLES, name) for name in os.listdir(EXAMPLES) if name.endswith(".kvr"))
-
-
 @pytest.fixture
 def private_tmp(tmp_path, monkeypatch):
     """A TMPDIR of its own, to see what a call leaves behind."""
-    folder = tmp_path / "tmp"
-    folder.mkdir()
-    monkeypatch.setenv("TMPDIR", str(folder))
-    return folder
+    monkeypatch.setenv("TMPDIR", str(tmp_path))
+    return tmp_path

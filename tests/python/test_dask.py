@@ -17,8 +17,8 @@ BAD = ["binary-noise.kvr", "empty.kvr", "function-set-unknown-symbol.kvr", "term
 
 @pytest.fixture(scope="module")
 def runs(tmp_path_factory):
-    """240 runs: versions 1.0 (those of one kind in one folder), 2.0 and bad
-    ones, and what orvconvert makes of each: its error number or its JSON."""
+    """240 runs, versions 1.0 (all in one folder), 2.0 and bad ones, with
+    what orvconvert makes of each: its error number or its JSON."""
     root = tmp_path_factory.mktemp("runs")
     sources = [os.path.join(EXAMPLES, n) for n in sorted(os.listdir(EXAMPLES))] + [os.path.join(HOSTILE, "corpus", n) for n in BAD]
     paths = []
@@ -26,15 +26,10 @@ def runs(tmp_path_factory):
         source = sources[i % len(sources)]
         folder = root / ("v1" if os.path.basename(source).startswith("v1-") else "f%d" % (i % 4))
         folder.mkdir(exist_ok=True)
-        paths.append(str(folder / ("%03d-%s" % (i, os.path.basename(source)))))
-        shutil.copyfile(source, paths[-1])
-    out = root / "cli"
-    errors = dict(re.findall(r"orvconvert: (.*): error (\d+):", cli("convert", "--out-dir", out, *paths)[2]))
-    expected = {}
-    for p in paths:
-        name = out / (os.path.basename(p)[:-4] + ".json")
-        expected[p] = int(errors[p]) if p in errors else comparable(json.loads(name.read_text()))
-    return expected
+        paths.append(shutil.copyfile(source, folder / ("%03d-%s" % (i, os.path.basename(source)))).as_posix())
+    errors = dict(re.findall(r"orvconvert: (.*): error (\d+):", cli("convert", "--out-dir", root / "cli", *paths)[2]))
+    return {p: int(errors[p]) if p in errors else comparable(json.loads((root / "cli" / (os.path.basename(p)[:-4] + ".json")).read_text()))
+            for p in paths}
 
 
 @pytest.fixture(scope="module")
@@ -47,10 +42,7 @@ def client():
 def check(table, expected):
     assert list(table.file) == list(expected)
     for row in table.itertuples():
-        if row.ok:
-            assert comparable(json.load(open(row.output))) == expected[row.file]
-        else:
-            assert row.error == expected[row.file]
+        assert (comparable(json.load(open(row.output))) if row.ok else row.error) == expected[row.file]
 
 
 def test_files_convert_on_the_cluster_as_orvconvert_converts_them(runs, client, tmp_path):
