@@ -2,6 +2,10 @@
 
 #include "adapter/V2Adapter.h"
 #include "cli/LoadAsConvert.h"
+#include "common/ComError.h"
+#include "host/HostJson.h"
+
+#include <fstream>
 
 namespace orv::cli {
 
@@ -30,6 +34,14 @@ std::vector<std::string> ColumnNames(const ConvertedRun& converted) {
     for (std::size_t c = 1; c < columns; ++c) names.push_back(std::string("x").append(std::to_string(c)));
     names.push_back("y");
     return names;
+}
+
+void WriteRunJsonFile(const std::string& out, const refhost::Run& run, const refhost::ToUtf8& toUtf8) {
+    std::ofstream stream(PathArgument(out).Native(), std::ios::binary | std::ios::trunc);
+    refhost::WriteRunJson(stream, run, toUtf8);
+    stream << '\n';
+    stream.close();
+    if (!stream) throw ComError(75, "", "Path/File access error: " + out);
 }
 
 std::vector<std::string> FieldNameList(const std::string& text, const std::string& separator) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/Encoding.h"
 #include "host/ReferenceHost.h"
 #include "run_record/clsRun.h"
 
@@ -32,6 +33,10 @@ ConvertedRun ConvertRecord(clsRun record, DataHandOver how = DataHandOver::Files
 // One name per column of the training data, in the file's code page: the
 // run's field names, or x1..xn and y when it has none that fit.
 std::vector<std::string> ColumnNames(const ConvertedRun& converted);
+
+// Writes the run as convert's JSON into the file out (a command-line
+// argument); raises 75 when it cannot.
+void WriteRunJsonFile(const std::string& out, const refhost::Run& run, const refhost::ToUtf8& toUtf8);
 
 // Field names are stored split by spaces or by the data separator.
 std::vector<std::string> FieldNameList(const std::string& text, const std::string& separator);

@@ -237,6 +237,15 @@ public:
         return py::module_::import("json").attr("loads")(py::bytes(text));
     }
 
+    // convert's JSON of the run, written into a file as convert writes it.
+    void WriteJson(const py::object& path) const {
+        const PathArgument to = PathOf(path);
+        Unlocked(to.text, *utf8_, [&] {
+            cli::WriteRunJsonFile(to.bytes, *converted_->run, refhost::ToUtf8(encoding_));
+            return true;
+        });
+    }
+
     // Every stored field and derived property of the legacy record.
     py::object RecordDict() const {
         const std::string text = cli::RecordToJson(Record(), *utf8_).dump();
@@ -301,6 +310,8 @@ PYBIND11_MODULE(_orvconverter, m) {
         .def_property_readonly("test", [](Run& r) { return r.Frame(2); }, "The test data as a DataFrame.")
         .def_property_readonly("model", &Run::ModelOf, "The best model, or None when the run has none.")
         .def("to_dict", &Run::ToDict, "The converted run as `orvconvert convert` writes it in JSON.")
+        .def("write_json", &Run::WriteJson, "path"_a,
+             "Writes the converted run into the file at path as `orvconvert convert -o path` does.")
         .def("record", &Run::RecordDict, "Every field of the legacy run record, by its own name.");
     // The record's settings under Python names.
 #define ORV_TEXT(name, Getter) \

@@ -7,7 +7,6 @@
 Each file is one task; each task writes OUT_DIR/NAME.json as
 `orvconvert convert --out-dir` does.
 """
-import json
 import os
 
 import pandas
@@ -25,12 +24,10 @@ def convert_file(path, out_dir):
     path = os.fspath(path)
     output = os.path.join(os.fspath(out_dir), os.path.splitext(os.path.basename(path))[0] + ".json")
     try:
-        document = orvconverter.read(path).to_dict()
+        run = orvconverter.read(path)
         os.makedirs(os.fspath(out_dir), exist_ok=True)
         part = "%s.%d.part" % (output, os.getpid())
-        with open(part, "w", encoding="utf-8", newline="\n") as out:
-            json.dump(document, out, indent=2, ensure_ascii=False)
-            out.write("\n")
+        run.write_json(part)
         os.replace(part, output)  # a file killed half-written is never taken for done
     except orvconverter.Error as e:
         return {"file": path, "ok": False, "error": e.number, "description": e.description, "output": None}
