@@ -314,10 +314,12 @@ PYBIND11_MODULE(_orvconverter, m) {
              "Writes the converted run into the file at path as `orvconvert convert -o path` does.")
         .def("record", &Run::RecordDict, "Every field of the legacy run record, by its own name.");
     // The record's settings under Python names.
-#define ORV_TEXT(name, Getter) \
-    run.def_property_readonly(name, [](const Run& r) { return r.Text(r.Record().Getter()); });
-#define ORV_VALUE(name, Getter) \
-    run.def_property_readonly(name, [](const Run& r) { return r.Record().Getter(); });
+#define ORV_TEXT(name, Getter)                                                                  \
+    run.def_property_readonly(name, [](const Run& r) { return r.Text(r.Record().Getter()); }, \
+                              "The run record's " #Getter ".");
+#define ORV_VALUE(name, Getter)                                                                 \
+    run.def_property_readonly(name, [](const Run& r) { return r.Record().Getter(); },         \
+                              "The run record's " #Getter ".");
     ORV_TEXT("key", Key)
     ORV_TEXT("author", Author)
     ORV_TEXT("comments", Comments)
