@@ -1,5 +1,6 @@
 # CPack: on Linux the Debian packages orvconvert (the tool, its docs and
-# examples) and liborvconverter-dev (libraries, headers, CMake package); on
+# examples), liborvconverter-dev (libraries, headers, CMake package) and,
+# when the module is built, python3-orvconverter; on
 # Windows one zip with the COM server of each architecture built, orvconvert.exe,
 # the type libraries, docs/com.md and how to register. scripts/package runs both.
 set(CPACK_PACKAGE_NAME orvconvert)
@@ -20,6 +21,9 @@ else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL Runtime Development)
+  if(ORV_BUILD_PYTHON)
+    list(APPEND CPACK_COMPONENTS_ALL Python)
+  endif()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   # Depends from the shared libraries the binary really links (dpkg-shlibdeps).
@@ -39,6 +43,17 @@ summary and best model. Documentation and example runs are in
 The core (run record, run files, version-1.0 upgrade), the conversion adapter
 and the reference host, with their headers; find_package(ORVConverter) gives
 the targets ORVConverter::core, ORVConverter::adapter and ORVConverter::host.]])
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-orvconverter)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  # Built for one interpreter version, as Debian's own extension modules are.
+  math(EXPR _python_next "${Python_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+    "python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}~), python3 (<< ${Python_VERSION_MAJOR}.${_python_next}), python3-numpy, python3-pandas")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-distributed, python3-dask")
+  set(CPACK_DEBIAN_PYTHON_DESCRIPTION [[legacy gene expression programming run files in Python
+The module orvconverter reads run files of format versions 1.0 and 2.0: their
+settings, their data sets as pandas DataFrames and their best model, computed
+on arrays; orvconverter.dask converts many files on a Dask cluster.]])
 endif()
 
 include(CPack)

@@ -89,6 +89,8 @@ public:
     virtual ~ITempFileWriter() = default;
     // Writes the text to a new file and answers its path.
     virtual std::string WriteTempFile(const std::string& text) = 0;  // slot 6
+    // The same for a text the caller gives up, which a host may keep as it is.
+    virtual std::string WriteOwnedTempFile(std::string&& text) { return WriteTempFile(text); }
 };
 
 class IRunSettings {

@@ -6,10 +6,11 @@
 
 namespace orv {
 
-clsRun V2Adapter::LoadForConversion(const FilePath& pRunFilePath) {
+clsRun V2Adapter::LoadForConversion(const FilePath& pRunFilePath, const std::filesystem::path& upgradeFolder) {
     const FilePath path = pRunFilePath;
     clsRun run;
     clsFileParser parser;
+    parser.UpgradeIn(upgradeFolder);
 
     const double version = parser.Version(path);
     if (version == -2) throw ComError(v2FileNotFound, "", "File not found.");

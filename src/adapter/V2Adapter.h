@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,8 +34,9 @@ public:
     void Convert(const FilePath& pRunFilePath, const std::shared_ptr<host::ITargetRun>& pRun);
 
     // Steps 1 to 4 of Convert: the version probe with its public errors, then
-    // the loader (which upgrades a version-1.0 file). Answers the loaded record.
-    static clsRun LoadForConversion(const FilePath& pRunFilePath);
+    // the loader (which upgrades a version-1.0 file, in upgradeFolder when one
+    // is given). Answers the loaded record.
+    static clsRun LoadForConversion(const FilePath& pRunFilePath, const std::filesystem::path& upgradeFolder = {});
 
     // The part of Convert after loading: function set, settings, data sets and
     // model of an already loaded record, in that order. Same errors as Convert.

@@ -178,7 +178,7 @@ void V2Adapter::TransferDataSets(const clsRun& run, host::ITargetRun& target, cl
             return writer->WriteTempFile(values);
         }
         if (namesLine) text.insert(0, *namesLine + "\r\n");
-        return writer->WriteTempFile(text);
+        return writer->WriteOwnedTempFile(std::move(text));
     };
     const auto takeTrain = [&] { return releasing->TakeTrainValues(); };
     const auto takeTest = [&] { return releasing->TakeValidationValues(); };

@@ -9,6 +9,7 @@
 
 #include "adapter/V2Adapter.h"
 #include "cli/Commands.h"
+#include "cli/ConvertedRun.h"
 #include "cli/ErrorLine.h"
 #include "cli/LoadAsConvert.h"
 #include "cli/Progress.h"
@@ -30,11 +31,7 @@ void ConvertToJson(const std::string& file, const refhost::ToUtf8& toUtf8, const
         std::cout << '\n';
         return;
     }
-    std::ofstream stream(PathArgument(out).Native(), std::ios::binary | std::ios::trunc);
-    refhost::WriteRunJson(stream, *run, toUtf8);
-    stream << '\n';
-    stream.close();
-    if (!stream) throw ComError(75, "", "Path/File access error: " + out);
+    WriteRunJsonFile(out, *run, toUtf8);
 }
 
 }  // namespace

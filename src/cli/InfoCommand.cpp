@@ -11,6 +11,7 @@
 
 #include "adapter/V3Helpers.h"
 #include "cli/Commands.h"
+#include "cli/ConvertedRun.h"
 #include "host/Encoding.h"
 #include "cli/ErrorLine.h"
 #include "cli/LoadAsConvert.h"
@@ -115,20 +116,6 @@ std::string FunctionSetText(const std::string& set) {
 }
 
 }  // namespace
-
-std::vector<std::string> FieldNameList(const std::string& text, const std::string& separator) {
-    std::vector<std::string> names;
-    std::string name;
-    for (const char c : text + ' ') {
-        if (c == ' ' || (separator.size() == 1 && c == separator[0])) {
-            if (!name.empty()) names.push_back(std::move(name));
-            name.clear();
-        } else {
-            name += c;
-        }
-    }
-    return names;
-}
 
 namespace {
 

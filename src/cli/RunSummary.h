@@ -36,7 +36,4 @@ std::string RecomputedText(std::size_t records, std::optional<double> rSquare);
 // Records in a data text: its lines that hold more than blanks.
 std::size_t CountRecords(std::string_view values);
 
-// Field names are stored split by spaces or by the data separator.
-std::vector<std::string> FieldNameList(const std::string& text, const std::string& separator);
-
 }  // namespace orv::cli

@@ -81,18 +81,25 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
     const std::string localeDecimal = v2LocaleSettings::DecimalSeparator();
     const std::string_view decimal = localeDecimal.empty() ? std::string_view(".") : std::string_view(localeDecimal);
 
-    std::ifstream in(FilePath(path).Native(), std::ios::binary);
-    if (!in) throw HostError(53, "File not found: " + path);
-    // What is left to read, when the file tells: a small file is read into
-    // a buffer of its own size, not of a whole piece.
-    std::error_code sizeError;
-    std::uintmax_t left = std::filesystem::file_size(FilePath(path).Native(), sizeError);
-    if (sizeError) left = std::numeric_limits<std::uintmax_t>::max();
+    // A file kept in memory is read from there; others from the disk.
+    std::optional<std::string> held = files_ ? files_->Take(path) : std::nullopt;
+    std::ifstream in;
+    std::uintmax_t left = 0;
+    if (!held) {
+        in.open(FilePath(path).Native(), std::ios::binary);
+        if (!in) throw HostError(53, "File not found: " + path);
+        // What is left to read, when the file tells: a small file is read
+        // into a buffer of its own size, not of a whole piece.
+        std::error_code sizeError;
+        left = std::filesystem::file_size(FilePath(path).Native(), sizeError);
+        if (sizeError) left = std::numeric_limits<std::uintmax_t>::max();
+    }
 
     // The file is read a piece of whole lines at a time; the pieces are
     // parsed on two threads (PairedWork) and kept, in order, as blocks.
     struct Piece {
-        std::string text;
+        std::string buffer;     // a piece read from the disk
+        std::string_view text;  // the piece's whole lines
         DataRows rows;
         double valuesPerByte = 0, rowsPerByte = 0;  // as the pieces before had them
     };
@@ -100,34 +107,55 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
     constexpr std::size_t kPiece = 1 << 22;
     std::string carry;  // the start of a line that the last piece cut
     bool atEnd = false;
-    const auto next = [&](Piece& piece) {
+    std::size_t heldAt = 0;
+    const auto nextHeld = [&](Piece& piece) {
+        if (heldAt >= held->size()) return false;
+        const std::string_view rest = std::string_view(*held).substr(heldAt);
+        std::size_t length = rest.size();
+        if (length > kPiece) {
+            length = WholeLinesLength(rest.substr(0, kPiece), false);
+            if (length == 0) {  // a line longer than a piece: up to its end
+                const std::size_t end = rest.find_first_of("\r\n", kPiece);
+                length = end == std::string_view::npos ? rest.size()
+                         : end + (rest.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+            }
+        }
+        piece.text = rest.substr(0, length);
+        heldAt += length;
+        piece.valuesPerByte = valuesPerByte;
+        piece.rowsPerByte = rowsPerByte;
+        return true;
+    };
+    const auto nextRead = [&](Piece& piece) {
         if (atEnd && carry.empty()) return false;
-        piece.text.swap(carry);
+        piece.buffer.swap(carry);
         carry.clear();
         piece.valuesPerByte = valuesPerByte;
         piece.rowsPerByte = rowsPerByte;
         for (;;) {
-            const std::size_t kept = piece.text.size();
+            const std::size_t kept = piece.buffer.size();
             // A line longer than a piece grows the piece, in linear time;
             // one character more than is left finds the end at once.
             std::size_t want = std::max(kPiece, kept);
             if (left <= want) want = static_cast<std::size_t>(left) + 1;
-            piece.text.resize(kept + want);
-            in.read(piece.text.data() + kept, static_cast<std::streamsize>(want));
+            piece.buffer.resize(kept + want);
+            in.read(piece.buffer.data() + kept, static_cast<std::streamsize>(want));
             const auto got = static_cast<std::size_t>(in.gcount());
             left -= std::min<std::uintmax_t>(left, got);
-            piece.text.resize(kept + got);
+            piece.buffer.resize(kept + got);
             atEnd = got < want;
             if (!atEnd && left == 0) left = std::numeric_limits<std::uintmax_t>::max();  // it grew: read on as if untold
             if (atEnd && in.bad()) throw HostError(57, "Cannot read " + path);
-            const std::size_t whole = WholeLinesLength(piece.text, atEnd);
+            const std::size_t whole = WholeLinesLength(piece.buffer, atEnd);
             if (whole > 0 || atEnd) {
-                carry.assign(piece.text, whole);
-                piece.text.resize(whole);
+                carry.assign(piece.buffer, whole);
+                piece.buffer.resize(whole);
+                piece.text = piece.buffer;
                 return true;
             }
         }
     };
+    const auto next = [&](Piece& piece) { return held ? nextHeld(piece) : nextRead(piece); };
 
     std::vector<DataRows> blocks;
     std::vector<std::size_t> firstRows{0};
@@ -272,13 +300,34 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
+    if (inMemory_) return;
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
 }
 
 std::filesystem::path TempFolder::NextFile() { return path_ / ("data" + std::to_string(++counter_) + ".txt"); }
 
+std::string TempFolder::Keep(std::string text) {
+    std::string name = "memory:data" + std::to_string(++counter_) + ".txt";
+    held_[name] = std::move(text);
+    return name;
+}
+
+std::optional<std::string> TempFolder::Take(const std::string& name) {
+    const auto it = held_.find(name);
+    if (it == held_.end()) return std::nullopt;
+    std::optional<std::string> text(std::move(it->second));
+    held_.erase(it);
+    return text;
+}
+
+std::string TempFileWriter::WriteOwnedTempFile(std::string&& text) {
+    if (folder_->KeptInMemory()) return folder_->Keep(std::move(text));
+    return WriteTempFile(text);
+}
+
 std::string TempFileWriter::WriteTempFile(const std::string& text) {
+    if (folder_->KeptInMemory()) return folder_->Keep(text);
     const auto file = folder_->NextFile();
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -289,9 +338,10 @@ std::string TempFileWriter::WriteTempFile(const std::string& text) {
 
 // ---- run and factory ------------------------------------------------------
 
-Run::Run()
-    : settings_(std::make_shared<RunSettings>()),
-      dataSets_{std::make_shared<DataSet>(), std::make_shared<DataSet>()},
+Run::Run(std::shared_ptr<TempFolder> files)
+    : files_(std::move(files)),
+      settings_(std::make_shared<RunSettings>()),
+      dataSets_{std::make_shared<DataSet>(files_), std::make_shared<DataSet>(files_)},
       models_(std::make_shared<ModelList>()) {}
 
 void Run::SetFunctionSet(const std::shared_ptr<host::IFunctionSetObject>& set) {
@@ -302,7 +352,7 @@ void Run::SetFunctionSet(const std::shared_ptr<host::IFunctionSetObject>& set) {
 
 void Run::PrepareDataSet(std::int32_t which) {
     if (which != 1 && which != 2) throw HostError(9, "No data set " + LongToText(which));
-    dataSets_[which - 1] = std::make_shared<DataSet>();
+    dataSets_[which - 1] = std::make_shared<DataSet>(files_);
 }
 
 std::shared_ptr<host::IDataSet> Run::GetDataSet(std::int32_t which) {

@@ -48,9 +48,15 @@ private:
     std::optional<std::size_t> selected_;
 };
 
+class TempFolder;
+
 // One data set: numbers row by row, as read from a data file.
 class DataSet : public host::IDataSet {
 public:
+    DataSet() = default;
+    // files: where the host's writers put their data files, so that one kept
+    // in memory is read from there.
+    explicit DataSet(std::shared_ptr<TempFolder> files) : files_(std::move(files)) {}
     // Reads the whole file: an optional line of field names, then one record
     // per line, fields split by the separator, numbers in the user's locale.
     void LoadFromFile(const std::string& path, std::int32_t separator, bool fieldNames,
@@ -69,6 +75,7 @@ public:
     const std::vector<DataRows>& Blocks() const { return blocks_; }
 
 private:
+    std::shared_ptr<TempFolder> files_;
     bool loaded_ = false;
     std::int32_t separator_ = 0;
     std::vector<std::string> fieldNames_;
@@ -172,25 +179,39 @@ private:
 // The catalogue document the host ships with; exposed for formula printing.
 const std::string& NativeCatalogueXml();
 
-// A private folder for the data files of one host, removed with the host.
+// A private folder for the data files of one host, removed with the host;
+// or, for a host that keeps them in memory, no folder at all: a data set
+// then takes its file's text from here, without a write and a read of it.
 class TempFolder {
 public:
     TempFolder();
+    struct InMemory {};
+    explicit TempFolder(InMemory) noexcept : inMemory_(true) {}
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::filesystem::path& Path() const { return path_; }
     std::filesystem::path NextFile();
 
+    bool KeptInMemory() const noexcept { return inMemory_; }
+    // Holds the text of a new file in memory and answers the file's name.
+    std::string Keep(std::string text);
+    // The text of a file held in memory, handed over once; none for a name
+    // not held here.
+    std::optional<std::string> Take(const std::string& name);
+
 private:
     std::filesystem::path path_;
     std::uint64_t counter_ = 0;
+    bool inMemory_ = false;
+    std::unordered_map<std::string, std::string> held_;
 };
 
 class TempFileWriter : public host::ITempFileWriter {
 public:
     explicit TempFileWriter(std::shared_ptr<TempFolder> folder) : folder_(std::move(folder)) {}
     std::string WriteTempFile(const std::string& text) override;
+    std::string WriteOwnedTempFile(std::string&& text) override;
 
 private:
     std::shared_ptr<TempFolder> folder_;
@@ -198,7 +219,9 @@ private:
 
 class Run : public host::ITargetRun {
 public:
-    Run();
+    // files: the host's data files, where its data sets look for the ones
+    // kept in memory.
+    explicit Run(std::shared_ptr<TempFolder> files = nullptr);
     std::shared_ptr<host::IModelList> GetModels() override { return models_; }
     std::shared_ptr<host::IRunSettings> GetSettings() override { return settings_; }
     void SetKey(const std::string& key) override { key_ = key; }
@@ -219,6 +242,7 @@ public:
 
 private:
     std::string key_, author_, comments_;
+    std::shared_ptr<TempFolder> files_;
     std::shared_ptr<RunSettings> settings_;
     std::shared_ptr<FunctionSetObject> functionSet_;
     std::shared_ptr<DataSet> dataSets_[2];
@@ -226,11 +250,12 @@ private:
 };
 
 // Creates the host's classes; all data files of its writers go into one
-// private folder that lives as long as the host.
+// private folder that lives as long as the host, or stay in memory.
 class ReferenceHost : public host::IHostFactory {
 public:
     ReferenceHost() : folder_(std::make_shared<TempFolder>()) {}
-    std::shared_ptr<Run> CreateRun() { return std::make_shared<Run>(); }
+    explicit ReferenceHost(TempFolder::InMemory m) : folder_(std::make_shared<TempFolder>(m)) {}
+    std::shared_ptr<Run> CreateRun() { return std::make_shared<Run>(folder_); }
 
     std::shared_ptr<host::ICatalogueSource> CreateCatalogueSource() override;
     std::shared_ptr<host::IFunctionSetObject> CreateFunctionSetObject() override;

@@ -3,6 +3,7 @@
 // version-1.0 upgrade and the import of data files.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,6 +45,11 @@ public:
     // theRun with the new record and answers the new file's path.
     FilePath ConvertOldRun(const FilePath& Path, clsRun& theRun);
 
+    // The folder the version-1.0 upgrade is to work in, for a caller that
+    // gives each upgrade a private one; empty (the default) for the
+    // component's own folder or the user's.
+    void UpgradeIn(std::filesystem::path folder) { UpgradeIn_ = std::move(folder); }
+
     Long NumeroValoresFicheiro() const noexcept { return NumeroValoresFicheiro_; }
     const String& ErrDescription() const noexcept { return ErrDescription_; }
     Long ErrNumber() const noexcept { return ErrNumber_; }
@@ -77,6 +83,7 @@ private:
     // The upgrade's temporary folder, held from ConvertOldRun until the
     // loader has read the upgraded file.
     std::shared_ptr<upgrade::UpgradeFolder> UpgradeFolder_;
+    std::filesystem::path UpgradeIn_;
 };
 
 }  // namespace orv

@@ -362,7 +362,8 @@ FilePath clsFileParser::ConvertOldRun(const FilePath& Path, clsRun& theRun) {
     return Guarded([&]() -> FilePath {
         // A parser that upgraded before gives its folder back first.
         UpgradeFolder_.reset();
-        std::shared_ptr<UpgradeFolder> folder = UpgradeFolder::Acquire();
+        std::shared_ptr<UpgradeFolder> folder =
+            UpgradeIn_.empty() ? UpgradeFolder::Acquire() : UpgradeFolder::Acquire(UpgradeIn_);
         const FilePath runTemp = folder->File(kRunTempFile);
         runfile::RemoveFile(runTemp);
         if (Path.empty())

@@ -55,25 +55,31 @@ TEST(DataSet, ReadsNumbersInTheUsersLocale) {
     EXPECT_TRUE(std::filesystem::exists(file)) << "the data set deletes nothing";
 }
 
-// The file is read four megabytes at a time: a line end split between two
-// pieces, a CR last in a piece and a line longer than a piece read as in
-// one text, with the same line numbers.
+// The file is read four megabytes at a time, from the disk or from a host's
+// memory: a line end split between two pieces, a CR last in a piece and a
+// line longer than a piece read as in one text, with the same line numbers.
 TEST(DataSet, ReadsLinesAcrossTheReadingPieces) {
     constexpr std::size_t kPiece = 1 << 22;
     test::TempDir dir;
     test::ScopedLocale locale(test::kPointLocale);
-    for (const std::size_t crAt : {kPiece - 1, kPiece - 2, kPiece, 3 * kPiece + 5}) {
-        SCOPED_TRACE(crAt);
-        const std::string first = "1;" + std::string(crAt - 3, '0') + "2";
-        for (const char* end : {"\r\n", "\r"}) {
-            DataSet data;
-            data.LoadFromFile(dir.Write("d.txt", first + end + "3;4" + end).string(), 3, false, 1);
-            ASSERT_EQ(data.RecordCount(), 2u);
-            EXPECT_EQ(data.Record(0), (std::vector<double>{1, 2}));
-            EXPECT_EQ(data.Record(1), (std::vector<double>{3, 4}));
+    for (const bool inMemory : {false, true}) {
+        const auto files = inMemory ? std::make_shared<TempFolder>(TempFolder::InMemory{}) : nullptr;
+        const auto load = [&](DataSet& data, const std::string& text) {
+            data.LoadFromFile(inMemory ? files->Keep(text) : dir.Write("d.txt", text).string(), 3, false, 1);
+        };
+        for (const std::size_t crAt : {kPiece - 1, kPiece - 2, kPiece, 3 * kPiece + 5}) {
+            SCOPED_TRACE(testing::Message() << crAt << (inMemory ? " in memory" : " on disk"));
+            const std::string first = "1;" + std::string(crAt - 3, '0') + "2";
+            for (const char* end : {"\r\n", "\r"}) {
+                DataSet data(files);
+                load(data, first + end + "3;4" + end);
+                ASSERT_EQ(data.RecordCount(), 2u);
+                EXPECT_EQ(data.Record(0), (std::vector<double>{1, 2}));
+                EXPECT_EQ(data.Record(1), (std::vector<double>{3, 4}));
+            }
+            DataSet data(files);
+            EXPECT_COM_ERROR(load(data, first + "\r\n\r\n5;x"), 13, "Line 3, field 2: 'x' is not a number");
         }
-        EXPECT_COM_ERROR(DataSet().LoadFromFile(dir.Write("d.txt", first + "\r\n\r\n5;x").string(), 3, false, 1), 13,
-                         "Line 3, field 2: 'x' is not a number");
     }
 }
 
