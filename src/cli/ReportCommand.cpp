@@ -11,6 +11,7 @@
 #include <span>
 
 #include "cli/Commands.h"
+#include "cli/ConvertedRun.h"
 #include "cli/ErrorLine.h"
 #include "cli/LoadAsConvert.h"
 #include "cli/Progress.h"

@@ -5,6 +5,8 @@ import subprocess
 import pytest
 
 EXAMPLES = os.environ.get("ORV_EXAMPLES", os.path.join(os.path.dirname(__file__), "../../examples"))
+# The bundled run files (the folder also holds their generator).
+EXAMPLE_RUNS = sorted(n for n in os.listdir(EXAMPLES) if n.endswith(".kvr"))
 HOSTILE = os.environ.get("ORV_HOSTILE", os.path.join(os.path.dirname(__file__), "../hostile"))
 
 

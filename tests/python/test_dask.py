@@ -9,7 +9,7 @@ import time
 import pytest
 from distributed import Client, LocalCluster
 
-from conftest import EXAMPLES, HOSTILE, cli, comparable
+from conftest import EXAMPLE_RUNS, EXAMPLES, HOSTILE, cli, comparable
 from orvconverter.dask import convert_files
 
 BAD = ["binary-noise.kvr", "empty.kvr", "function-set-unknown-symbol.kvr", "terminal-without-number.kvr"]
@@ -20,7 +20,7 @@ def runs(tmp_path_factory):
     """240 runs, versions 1.0 (all in one folder), 2.0 and bad ones, with
     what orvconvert makes of each: its error number or its JSON."""
     root = tmp_path_factory.mktemp("runs")
-    sources = [os.path.join(EXAMPLES, n) for n in sorted(os.listdir(EXAMPLES))] + [os.path.join(HOSTILE, "corpus", n) for n in BAD]
+    sources = [os.path.join(EXAMPLES, n) for n in EXAMPLE_RUNS] + [os.path.join(HOSTILE, "corpus", n) for n in BAD]
     paths = []
     for i in range(240):
         source = sources[i % len(sources)]

@@ -8,10 +8,10 @@ import pandas
 import pytest
 
 import orvconverter
-from conftest import EXAMPLES, HOSTILE, cli, cli_json, comparable
+from conftest import EXAMPLE_RUNS, EXAMPLES, HOSTILE, cli, cli_json, comparable
 
 
-@pytest.mark.parametrize("name", sorted(os.listdir(EXAMPLES)))
+@pytest.mark.parametrize("name", EXAMPLE_RUNS)
 def test_a_run_reads_as_orvconvert_converts_and_exports_it(name, tmp_path_factory, private_tmp):
     path, out = os.path.join(EXAMPLES, name), tmp_path_factory.mktemp("csv")
     run = orvconverter.read(pathlib.Path(path))
