@@ -49,16 +49,6 @@ TEST(Record, ErrorsGiveOneLineAndStatusOne) {
     EXPECT_EQ(j["Head"], 2000000000);
 }
 
-TEST(Upgrade, SavesALoadableVersionTwoFile) {
-    TempDir dir;
-    const Result r = Orvconvert("upgrade " + Quoted(test::ExamplesDir() / "classification.kvr") + " -o " +
-                         Quoted(dir.path() / "copy"));
-    ASSERT_EQ(r.status, 0) << r.err;
-    const Result again = Orvconvert("record " + Quoted(dir.path() / "copy.kvr"));
-    ASSERT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(nlohmann::json::parse(again.out)["Key"], "Credit screening");
-}
-
 TEST(Usage, BadArgumentsGiveStatusTwo) {
     for (const char* args : {"record", "frobnicate x", "record --encoding no-such-code-page x.kvr",
                              "convert --encoding no-such-code-page x.kvr", "upgrade x.kvr"}) {
