@@ -37,11 +37,6 @@ protected:
         return out;
     }
 
-    std::ptrdiff_t IndexOf(const std::string& name) const {
-        const auto names = log.Names();
-        return std::find(names.begin(), names.end(), name) - names.begin();
-    }
-
     Json Setting(const std::string& key) const {
         Json j;
         const auto* v = run->Settings().Find(key);
