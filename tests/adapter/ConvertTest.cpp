@@ -1,17 +1,23 @@
-// Whole conversions: the entry's own errors, and the bundled examples
-// converted into the reference host.
+// Whole conversions: the entry's own errors, and each bundled example
+// converted into the reference host, against its expected host calls and
+// converted run in golden/ (ORV_UPDATE_GOLDEN=1 rewrites them).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "adapter/V2Adapter.h"
+#include "common/Conversions.h"
 #include "host/HostJson.h"
 #include "host/RecordingHost.h"
+#include "platform/Platform.h"
 #include "support/TestSupport.h"
 
 namespace orv {
 namespace {
 
+namespace fs = std::filesystem;
 using refhost::Json;
 
 TEST(Convert, TellsBadFilesApartWithoutTouchingTheRun) {
@@ -41,65 +47,45 @@ TEST(Convert, TellsBadFilesApartWithoutTouchingTheRun) {
                      nullptr);
 }
 
-std::vector<std::filesystem::path> Examples() {
-    std::vector<std::filesystem::path> files;
-    for (const auto& e : std::filesystem::directory_iterator(test::ExamplesDir()))
-        if (e.path().extension() == ".kvr") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-Json ConvertExample(const std::filesystem::path& file) {
+// The calls, one JSON a line with the host's and the upgrade's folders as
+// {temp} and {module}, and the converted run.
+std::pair<std::string, std::string> ConvertExample(const fs::path& file) {
     refhost::ReferenceHost host;
+    refhost::CallLog log;
+    refhost::RecordingFactory factory(host, log);
     auto run = host.CreateRun();
-    V2Adapter(host).Convert(file.string(), run);
-    EXPECT_TRUE(std::filesystem::is_empty(host.TempPath())) << "no data file is left behind";
-    return refhost::RunJson(*run, refhost::ToUtf8("windows-1252"));
+    V2Adapter(factory).Convert(file.string(), refhost::RecordingRun(run, log));
+    EXPECT_TRUE(fs::is_empty(host.TempPath())) << "no data file is left behind";
+    const auto folders = [&](const std::string& text) {
+        return ReplaceAll(ReplaceAll(text, host.TempPath().string(), "{temp}"), platform::ModuleFolder().string(), "{module}");
+    };
+    std::string calls;
+    for (const auto& c : log.calls) calls += c.dump() + "\n";
+    return {folders(calls), folders(refhost::RunJson(*run, refhost::ToUtf8("windows-1252")).dump(1) + "\n")};
 }
 
-TEST(Convert, BundledExamplesArriveWholeInEitherLocale) {
-    const auto files = Examples();
-    ASSERT_FALSE(files.empty());
-    for (const auto& file : files) {
-        SCOPED_TRACE(file.filename().string());
-        Json point, comma;
-        {
-            test::ScopedLocale locale(test::kPointLocale);
-            point = ConvertExample(file);
-        }
-        {
-            test::ScopedLocale locale(test::kCommaLocale);
-            comma = ConvertExample(file);
-        }
-        EXPECT_EQ(point, comma) << "the locale changes nothing in the converted run";
-        EXPECT_FALSE(point["functionSet"].empty());
-        EXPECT_GE(point["settings"].size(), 35u);
-        const auto& settings = point["settings"];
-        const auto& train = point["dataSets"][0];
-        EXPECT_EQ(train["records"].size(), settings["data#train_Samples"]["value"]);
-        EXPECT_EQ(train["separator"], settings["data#train_Separator"]["value"]);
-        if (settings.contains("data#UseTestSet")) {
-            EXPECT_EQ(point["dataSets"][1]["records"].size(), settings["data#test_Samples"]["value"]);
-        }
-        if (!point["models"].empty()) {
-            EXPECT_EQ(point["selectedModel"], 1);
-            EXPECT_EQ(point["models"][0]["program"].size(),
-                      settings["set_gen#Genes"]["value"].get<int>() *
-                          (2 * settings["set_gen#Head"]["value"].get<int>() + 1));
+void ExpectGolden(const fs::path& golden, const std::string& actual) {
+    if (std::getenv("ORV_UPDATE_GOLDEN")) std::ofstream(golden, std::ios::binary) << actual;
+    EXPECT_TRUE(test::ReadAll(golden) == actual) << "differs from " << golden << ":\n" << actual;
+}
+
+// The calls are the same in either locale but for the decimal mark of the
+// data files; the converted run is the same.
+TEST(Convert, BundledExamplesMakeTheirGoldenCallsAndRun) {
+    const fs::path golden = fs::path(ORV_SOURCE_DIR) / "tests" / "adapter" / "golden";
+    std::size_t examples = 0;
+    for (const auto& e : fs::directory_iterator(test::ExamplesDir())) {
+        if (e.path().extension() != ".kvr") continue;
+        SCOPED_TRACE(e.path().filename().string());
+        ++examples;
+        for (const char* locale : {test::kPointLocale, test::kCommaLocale}) {
+            test::ScopedLocale scoped(locale);
+            const auto [calls, run] = ConvertExample(e.path());
+            if (locale == test::kPointLocale) ExpectGolden(golden / e.path().stem().concat(".calls"), calls);
+            ExpectGolden(golden / e.path().stem().concat(".json"), run);
         }
     }
-}
-
-TEST(Convert, RegressionExampleInDetail) {
-    test::ScopedLocale locale(test::kCommaLocale);
-    const Json run = ConvertExample(test::HandWrittenDir() / "regression.kvr");
-    EXPECT_EQ(run["key"], "Pump efficiency");
-    EXPECT_EQ(run["functionSet"].size(), 6u);
-    EXPECT_EQ(run["settings"]["data#train_Separator"]["value"], 3);
-    EXPECT_EQ(run["dataSets"][0]["fieldNames"], Json({"flow", "head", "speed", "efficiency"}));
-    EXPECT_EQ(run["dataSets"][0]["records"][0], Json({12.5, 18.2, 1.45, 0.612}));
-    EXPECT_EQ(run["models"][0]["program"][0], 3) << "the code of \"*\"";
-    EXPECT_EQ(run["models"][0]["statistics"]["trainBestFitness"], 1138.47210935);
+    EXPECT_GE(examples, 5u);
 }
 
 }  // namespace

@@ -37,11 +37,6 @@ protected:
         return out;
     }
 
-    std::ptrdiff_t IndexOf(const std::string& name) const {
-        const auto names = log.Names();
-        return std::find(names.begin(), names.end(), name) - names.begin();
-    }
-
     Json Setting(const std::string& key) const {
         Json j;
         const auto* v = run->Settings().Find(key);
@@ -58,61 +53,18 @@ protected:
     V2Adapter adapter{factory};
 };
 
-TEST_F(Transfer, SendsTheSettingsInOrderWithTheirTypes) {
-    Run();
-    const std::vector<std::tuple<std::string, int, std::string, Json>> expected = {
-        {"run_status#Generation", 3, "I4", 500}, {"set_gen#Chromosomes", 3, "I4", 30}, {"set_gen#Genes", 3, "I4", 2},
-        {"set_gen#Head", 3, "I4", 2}, {"set_gen#LinkingFunction", 2, "I2", 42}, {"set_gen#ProblemCategory", 3, "I4", 0},
-        {"set_ff#ErrorType", 2, "I4", 0}, {"set_ff#Precision", 5, "R8", 0.0}, {"set_ff#SelectionRange", 5, "R8", 100.0},
-        {"set_ff#Threshold", 5, "R8", 0.0}, {"set_gop#Mutation", 5, "R8", 0.0}, {"set_gop#OnePointRec", 5, "R8", 0.0},
-        {"set_gop#TwoPointRec", 5, "R8", 0.0}, {"set_gop#GeneRec", 5, "R8", 0.0}, {"set_gop#GeneTransp", 5, "R8", 0.0},
-        {"set_gop#IS", 5, "R8", 0.0}, {"set_gop#RIS", 5, "R8", 0.0}, {"data#train_Separator", 3, "I4", 0},
-        {"data#test_Separator", 3, "I4", 0}, {"data#train_Samples", 3, "I4", 2}, {"data#test_Samples", 3, "I4", 1},
-        {"data#train_TerminalCount", 3, "I4", 2}, {"data#test_TerminalCount", 3, "I4", 2},
-        {"data#train_Path", 8, "BSTR", ""}, {"data#test_Path", 8, "BSTR", ""},
-        {"run_status#BestFitness", 5, "R8", 150.5}, {"run_status#BestOfRunTrainFitness", 5, "R8", 150.5},
-        {"run_status#RSquare", 5, "R8", 0.9}, {"run_status#BestOfRunTrainRsquare", 5, "R8", 0.9},
-        {"run_status#BestOfRunTrainMaxFit", 5, "R8", 200.0}, {"run_status#BestOfRunTestFitness", 5, "R8", 80.0},
-        {"run_status#BestOfRunTestRsquare", 5, "R8", 0.8}, {"run_status#BestOfRunTestMaxFit", 5, "R8", 100.0},
-        {"run_status#EvolveUntil", 3, "I4", 1}, {"run_status#StopValue", 3, "R8", 2.5}, {"data#UseTestSet", 3, "I2", 1},
-    };
-    const auto puts = Calls("PutKeyedValue");
-    ASSERT_EQ(puts.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        const auto& [key, type, vt, value] = expected[i];
-        SCOPED_TRACE(key);
-        EXPECT_EQ(puts[i]["section"].get<std::string>() + "#" + puts[i]["name"].get<std::string>(), key);
-        EXPECT_EQ(puts[i]["type"], type);
-        EXPECT_EQ(puts[i]["vt"], vt);
-        EXPECT_EQ(puts[i]["value"], value);
-    }
-    EXPECT_EQ(Calls("SetKey")[0]["key"], "K1");
-    EXPECT_EQ(Calls("SetAuthor")[0]["author"], "Ann <a>");
-    EXPECT_EQ(Calls("SetComments")[0]["comments"], "two\r\nlines");
-    // Function set first, then the texts and settings, then data, then the model.
-    EXPECT_LT(IndexOf("SetFunctionSet"), IndexOf("SetKey"));
-    EXPECT_LT(IndexOf("SetKey"), IndexOf("SetComments"));
-    EXPECT_LT(IndexOf("SetComments"), IndexOf("SetAuthor"));
-    EXPECT_LT(IndexOf("SetAuthor"), IndexOf("CheckKey"));
-    EXPECT_LT(IndexOf("PrepareDataSet"), IndexOf("CreateModel"));
-}
-
+// The codes the bundled examples do not show (their golden calls pin the rest).
 TEST_F(Transfer, MapsCodesToVersion3Values) {
     struct Case { std::function<void(clsRun&)> set; std::string key; Json value; };
     const std::vector<Case> cases = {
-        {[](clsRun& r) { r.Separador(2); }, "data#train_Separator", 1}, {[](clsRun& r) { r.Separador(2); }, "data#test_Separator", 1},
-        {[](clsRun& r) { r.Separador(1); }, "data#train_Separator", 3}, {[](clsRun& r) { r.Separador(3); }, "data#test_Separator", 2},
-        {[](clsRun& r) { r.Separador(9); }, "data#train_Separator", 0}, {[](clsRun& r) { r.Category(1); }, "set_gen#ProblemCategory", 1},
+        {[](clsRun& r) { r.Separador(3); }, "data#test_Separator", 2}, {[](clsRun& r) { r.Separador(9); }, "data#train_Separator", 0},
         {[](clsRun& r) { r.Category(7); }, "set_gen#ProblemCategory", 1}, {[](clsRun& r) { r.ErrorType(1); }, "set_ff#ErrorType", 2},
-        {[](clsRun& r) { r.ErrorType(2); }, "set_ff#ErrorType", 4}, {[](clsRun& r) { r.ErrorType(3); }, "set_ff#ErrorType", 11},
-        {[](clsRun& r) { r.LinkingFunction("+"); }, "set_gen#LinkingFunction", 43},
         {[](clsRun& r) { r.StopConditionIndex(4); }, "run_status#EvolveUntil", 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
         clsRun r = record;
-        r.TrainValues("");
-        r.ValidationValues("");
+        r.TrainValues(""), r.ValidationValues("");
         c.set(r);
         refhost::ReferenceHost h;
         auto plain = h.CreateRun();
@@ -137,13 +89,8 @@ TEST_F(Transfer, BuildsOneEntryPerFunctionWithItsCount) {
     Run();
     const auto& entries = run->FunctionSet()->Entries();
     ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0].key, "Add");
-    EXPECT_EQ(entries[0].count, 3);
-    EXPECT_TRUE(entries[0].selected);
-    EXPECT_EQ(entries[0].content1, entries[0].content2);
+    EXPECT_EQ(entries[0].key + std::to_string(entries[0].count), "Add3");
     EXPECT_EQ(Calls("UpdateEntry").size(), 2u);
-    EXPECT_EQ(Calls("LoadXml")[0]["text"], "<Run><FunctionSet><Dynamic></Dynamic><Static/></FunctionSet></Run>");
-    EXPECT_EQ(Calls("SetAsync")[0]["async"], false);
 }
 
 // An empty function set is still handed over; an empty K-expression adds no model.
@@ -195,36 +142,12 @@ TEST_F(Transfer, WritesDataFilesWithTheHeaderRules) {
     }
 }
 
-TEST_F(Transfer, WithoutTestValuesTheTestSetIsLeftAlone) {
-    record.ValidationValues("");
-    Run();
-    for (const auto& c : Calls("PrepareDataSet")) EXPECT_EQ(c["which"], 1);
-    EXPECT_TRUE(Setting("data#UseTestSet").is_null());
-    EXPECT_EQ(Calls("LoadFromFile").size(), 1u);
-}
-
-TEST_F(Transfer, TransfersTheModelProgramAndStatistics) {
+// Terminals past d9 (the examples stop at d2).
+TEST_F(Transfer, TransfersTheModelProgram) {
     record.Karva("+d0d12 + *d1d0");
-    record.Head(2);
-    record.Genes(2);
-    record.NumeroResultadosValidar(0);
     Run();
     ASSERT_EQ(run->Models().Models().size(), 1u);
-    const auto& model = *run->Models().Models()[0];
-    EXPECT_EQ(model.Program(), (std::vector<std::int32_t>{1, -1, -13, 3, -2, -1, 0, 0, 0, 0}));
-    EXPECT_EQ(model.FlagA(), -1);
-    EXPECT_EQ(model.FlagB(), 1);
-    EXPECT_TRUE(model.Attached());
-    EXPECT_EQ(run->Models().Selected(), 1);
-    std::vector<std::string> tail;
-    const auto names = log.Names();
-    for (auto i = static_cast<std::size_t>(IndexOf("SetProgram")); i < names.size(); ++i) tail.push_back(names[i]);
-    EXPECT_EQ(tail, (std::vector<std::string>{"SetProgram", "SetFlagB", "SetTrainBestFitness", "SetTrainRSquare",
-                                              "SetTrainMaxFitness", "SetTestBestFitness", "SetTestRSquare",
-                                              "SetTestMaxFitness", "GetModels", "AddModel", "GetModels", "GetNumber",
-                                              "SelectModel"}));
-    EXPECT_EQ(Calls("AddModel")[0]["name"], "");
-    EXPECT_EQ(Calls("SetTestMaxFitness")[0]["value"], 0.0);
+    EXPECT_EQ(run->Models().Models()[0]->Program(), (std::vector<std::int32_t>{1, -1, -13, 3, -2, -1, 0, 0, 0, 0}));
 }
 
 TEST_F(Transfer, ABadModelAddsNothing) {

@@ -38,85 +38,57 @@ std::vector<std::string> Names(const fs::path& folder) {
     return names;
 }
 
+// The `spoil` paths, "|" between them, are made first in the program's
+// folder ("P/") or the user's ("U/"): a folder, or with "fifo:" a FIFO and
+// with "file:" a file. In the arguments "U/" is the user's folder, and "long"
+// and "big" are corpus files generated there.
 struct Fault {
     const char* name;
-    // Prepares the program's folder and the user's folder; answers orvconvert's arguments.
-    std::function<std::vector<std::string>(const fs::path& program, const fs::path& user)> setUp;
-    rlim_t fileSizeLimit;
+    std::string spoil;
+    std::vector<std::string> args;
+    rlim_t fileSizeLimit;  // 0: none
     int error;
     std::vector<std::string> programFolderAfter;  // besides the program itself
 };
 
-// 40,000 training records of one value: a training data file of 120,000 bytes.
-fs::path LongVersion1(const fs::path& user) {
-    return CorpusFile(user, "v1-rows-past-room-value-lines.kvr", 40000, "\r\n1");
-}
-
 TEST(FileSystemFaults, ClearErrorsAndNothingLeftBehind) {
+    const std::string lock = kLock, runTemp = kRunTemp, userTemp = "U/orvconverter-" + std::to_string(geteuid());
     const std::vector<Fault> faults = {
-        {"a write fails part-way through the training data file",
-         [](const fs::path&, const fs::path& user) -> std::vector<std::string> {
-             return {"convert", LongVersion1(user).string()};
-         },
-         64 * 1024, 75, {kLock}},
-        {"a write fails part-way through the upgraded run file",
-         [](const fs::path&, const fs::path& user) -> std::vector<std::string> {
-             return {"convert", LongVersion1(user).string()};
-         },
-         120000 + 200, 75, {kLock}},
-        {"the saved run file is cut short",
-         [](const fs::path&, const fs::path& user) -> std::vector<std::string> {
-             return {"upgrade", CorpusFile(user, "comment-ten-megabytes.kvr", 100000, "x").string(), "-o",
-                     (user / "out.kvr").string()};
-         },
-         16 * 1024, 75, {}},
-        {"the run file is a folder",
-         [](const fs::path&, const fs::path& user) -> std::vector<std::string> {
-             fs::create_directory(user / "run.kvr");
-             return {"convert", (user / "run.kvr").string()};
-         },
-         0, 5004, {}},
-        {"the run file is a pipe nobody writes to",
-         [](const fs::path&, const fs::path& user) -> std::vector<std::string> {
-             mkfifo((user / "run.kvr").c_str(), 0600);
-             return {"convert", (user / "run.kvr").string()};
-         },
-         0, 5004, {}},
-        {"the run file cannot be read",
-         [](const fs::path&, const fs::path&) -> std::vector<std::string> { return {"convert", "/proc/self/mem"}; },
-         0, 75, {}},
-        {"the program's folder and the user's temporary folder cannot be written",
-         [](const fs::path& program, const fs::path& user) -> std::vector<std::string> {
-             fs::create_directory(program / kLock);
-             std::ofstream(user / ("orvconverter-" + std::to_string(geteuid())));
-             return {"convert", CorpusFile(user, "v1-base.kvr").string()};
-         },
-         0, 75, {kLock}},
-        {"the program's folder cannot be written: the user's folder serves",
-         [](const fs::path& program, const fs::path& user) -> std::vector<std::string> {
-             fs::create_directory(program / kLock);
-             return {"convert", CorpusFile(user, "v1-base.kvr").string()};
-         },
-         0, 0, {kLock}},
-        {"a folder stands where the training data file goes",
-         [](const fs::path& program, const fs::path& user) -> std::vector<std::string> {
-             fs::create_directory(program / "traintemp.tmp");
-             return {"convert", CorpusFile(user, "v1-base.kvr").string()};
-         },
-         0, 75, {kLock, "traintemp.tmp"}},
-        {"a folder stands where the upgraded run file goes",
-         [](const fs::path& program, const fs::path& user) -> std::vector<std::string> {
-             fs::create_directory(program / kRunTemp);
-             return {"convert", CorpusFile(user, "v1-base.kvr").string()};
-         },
-         0, 75, {kRunTemp, kLock}},
+        {"a write fails part-way through the training data file", "", {"convert", "long"}, 64 * 1024, 75, {kLock}},
+        {"a write fails part-way through the upgraded run file", "", {"convert", "long"}, 120000 + 200, 75, {kLock}},
+        {"the saved run file is cut short", "", {"upgrade", "big", "-o", "U/out.kvr"}, 16 * 1024, 75, {}},
+        {"the run file is a folder", "U/run.kvr", {"convert", "U/run.kvr"}, 0, 5004, {}},
+        {"the run file is a pipe nobody writes to", "fifo:U/run.kvr", {"convert", "U/run.kvr"}, 0, 5004, {}},
+        {"the run file cannot be read", "", {"convert", "/proc/self/mem"}, 0, 75, {}},
+        {"the program's folder and the user's temporary folder cannot be written", "P/" + lock + "|file:" + userTemp,
+         {"convert", "U/v1-base.kvr"}, 0, 75, {kLock}},
+        {"the program's folder cannot be written: the user's folder serves", "P/" + lock, {"convert", "U/v1-base.kvr"}, 0,
+         0, {kLock}},
+        {"a folder stands where the training data file goes", "P/traintemp.tmp", {"convert", "U/v1-base.kvr"}, 0, 75,
+         {kLock, "traintemp.tmp"}},
+        {"a folder stands where the upgraded run file goes", "P/" + runTemp, {"convert", "U/v1-base.kvr"}, 0, 75,
+         {kRunTemp, kLock}},
     };
     for (const auto& f : faults) {
         SCOPED_TRACE(f.name);
         test::TempDir program, user;
         const fs::path copy = program.path() / "orvconvert";
         fs::copy_file(ORV_CLI_BINARY, copy);
-        const auto args = f.setUp(program.path(), user.path());
+        const auto place = [&](std::string p) {
+            return p.starts_with("P/") ? program.path() / p.substr(2) : p.starts_with("U/") ? user.path() / p.substr(2) : fs::path(p);
+        };
+        for (std::string spoil = f.spoil; !spoil.empty(); spoil = spoil.find('|') == std::string::npos ? "" : spoil.substr(spoil.find('|') + 1)) {
+            const std::string one = spoil.substr(0, spoil.find('|'));
+            if (one.starts_with("fifo:")) mkfifo(place(one.substr(5)).c_str(), 0600);
+            else if (one.starts_with("file:")) std::ofstream(place(one.substr(5)));
+            else fs::create_directory(place(one));
+        }
+        CorpusFile(user.path(), "v1-base.kvr");
+        std::vector<std::string> args;
+        for (const auto& a : f.args)
+            args.push_back(a == "long" ? CorpusFile(user.path(), "v1-rows-past-room-value-lines.kvr", 40000, "\r\n1").string()
+                           : a == "big" ? CorpusFile(user.path(), "comment-ten-megabytes.kvr", 100000, "x").string()
+                                        : place(a).string());
         std::map<std::string, std::string> before;
         for (const auto& name : Names(user.path()))
             if (fs::is_regular_file(user.path() / name)) before[name] = test::ReadAll(user.path() / name);

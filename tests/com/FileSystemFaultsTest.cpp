@@ -10,7 +10,7 @@
 #include <fstream>
 #include <functional>
 
-#include "HostDoubles.h"
+#include "Server.h"
 
 namespace orvtest {
 namespace {
@@ -65,9 +65,9 @@ TEST(FileSystemFaults, ClearErrorsAndNoFolderTakenAway) {
         SetEnvironmentVariableA("TMP", scratch.string().c_str());
         const fs::path file = f.setUp(dll, scratch);
 
-        g_log = HostLog{};
+        ResetLog();
         EXPECT_EQ(ConvertFresh(adapter.Get(), file), f.result);
-        TakeErrorInfo();
+        ErrorText();
 
         SetEnvironmentVariableA("TMP", temp);
         if (f.leftInDllFolder) {

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "../hostile/HostileCorpus.h"
-#include "HostDoubles.h"
+#include "Server.h"
 
 namespace orvtest {
 namespace {
@@ -26,10 +26,9 @@ TEST(HostileCorpus, TheServerGivesEachFileItsOutcome) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path file = orv::hostile::Materialise(c, folder / "corpus", scratch);
-        g_log = HostLog{};
+        ResetLog();
         const HRESULT hr = ConvertFresh(adapter.Get(), file);
-        const RaisedError raised = TakeErrorInfo();
-        EXPECT_EQ(hr, c.error ? Raised(static_cast<unsigned>(c.error)) : S_OK) << std::hex << hr << " " << raised.description;
+        EXPECT_EQ(hr, c.error ? Raised(static_cast<unsigned>(c.error)) : S_OK) << std::hex << hr << " " << ErrorText();
         if (c.repeat) fs::remove(file);
     }
     fs::remove_all(scratch);

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "HostDoubles.h"
+#include "Server.h"
 
 namespace orvtest {
 namespace {
@@ -38,10 +38,11 @@ private:
     fs::path path_;
 };
 
+// The host's log line of the setting.
 std::string Setting(const std::string& key) {
-    const auto hit = std::find_if(g_log.settings.begin(), g_log.settings.end(),
-                                  [&](const SettingRow& r) { return r.key == key; });
-    return hit == g_log.settings.end() ? "(none)" : hit->value;
+    const auto hit = std::find_if(g_log.calls.begin(), g_log.calls.end(),
+                                  [&](const std::string& c) { return c.rfind("PutKeyedValue " + key + " ", 0) == 0; });
+    return hit == g_log.calls.end() ? "(none)" : *hit;
 }
 
 struct NamedRun {
@@ -62,7 +63,7 @@ TEST(UnicodePaths, RunFilesNamedOutsideTheCodePageConvert) {
     const ComPtr<_IConvertible> adapter = NewAdapter();
     for (const NamedRun& c : cases) {
         SCOPED_TRACE(c.example ? c.example : "missing");
-        g_log = HostLog{};
+        ResetLog();
         const fs::path file = folder.path() / c.name;
         if (c.example) fs::copy_file(Sample(c.example), file);
         EXPECT_EQ(ConvertFresh(adapter.Get(), file), c.result);
@@ -96,13 +97,13 @@ TEST(UnicodePaths, ServerInAFolderNamedOutsideTheCodePageUpgradesThere) {
         ASSERT_HRESULT_SUCCEEDED(getClass(CLSID_V2Adapter, IID_IClassFactory, &factory));
         ComPtr<_IConvertible> adapter;
         ASSERT_HRESULT_SUCCEEDED(factory->CreateInstance(nullptr, IID__IConvertible, &adapter));
-        g_log = HostLog{};
+        ResetLog();
         EXPECT_HRESULT_SUCCEEDED(ConvertFresh(adapter.Get(), file));
     }
     EXPECT_TRUE(fs::exists(folder.path() / L"_kvr_temp_tmp_28214855245.kvr"));
     EXPECT_FALSE(fs::exists(folder.path() / L"traintemp.tmp") || fs::exists(folder.path() / L"valtemp.tmp"));
     const std::string trainPath = Setting("data#train_Path");
-    EXPECT_TRUE(trainPath.ends_with("\\??????? ??\\traintemp.tmp")) << trainPath;
+    EXPECT_TRUE(trainPath.ends_with("\\??????? ??\\traintemp.tmp type8")) << trainPath;
     FreeLibrary(copy);
 }
 

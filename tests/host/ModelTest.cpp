@@ -34,7 +34,7 @@ TEST(Evaluator, ComputesModelsAsWorkedOutByHand) {
         {"+d0d1 * /d1d0", "*", {2, 4}, 6 * 2.0},
         {"d1 + d0 + d1", "+", {1, 10}, 21},
         {"/Ed0G d0d1", "+", {2, 4}, std::exp(3.0) / 2},  // spaces inside a gene are no symbols
-        {"<d0d1 + >d0d1", "+", {1, 2}, 1},
+        {"<d0d1 + >d0d1", "+", {1, 2}, 1}, {"<d0d1 + >d0d1", "+", {2, 2}, 0},
         {"Md0-d1d0", "+", {3, 10}, 7},
         {"^d0d1", "+", {2, 10}, 1024},
     };

@@ -65,6 +65,7 @@ TEST(LoadFile, EnvelopeFailures) {
         {"<ORV>\n<ATTR>\n<TESTRSQ>-1.#IND</TESTRSQ>\n<VALUES>\n\n", 13, true},
         {"<ORV>\n<ATTR>\n<LFUNCTION>-</LFUNCTION>\n<VALUES>\n\n", 1001, true},
         {"<ORV>\n<ATTR>\n<VALUES>\nshort\n", 5, true},  // no room for the closing lines
+        {"<ORV>\n<ATTR>\n<VALUES>\n0123456789abc\n", 5, true},  // one byte short of it
     };
     TempDir dir;
     for (const auto& [bytes, number, fileFound] : cases) {
@@ -107,6 +108,15 @@ TEST(LoadFile, ReadsTheRunAndTheValues) {
     EXPECT_EQ(run.ValidationValues(), "kept");
     const std::string mark = v2LocaleSettings::DecimalSeparator();
     EXPECT_EQ(run.TrainValues(), ReplaceAll("1,5;2\r\n3;4,5", ",", mark));
+}
+
+// The header is read 64 KB at a time: a CR LF split between two pieces is one line end.
+TEST(LoadFile, ALineEndSplitBetweenReadingPiecesIsOne) {
+    const std::size_t before = Crlf("<ORV>\n<VERSION>2.0</VERSION>\n<NAME>demo</NAME>\n<RUN>\n<ATTR>\n").size();
+    TempDir dir;
+    clsRun run;
+    clsFileParser().LoadFile(dir.Write("f.kvr", V2File(std::string(65535 - before, 'x') + "\n<GENERATIONS>5</GENERATIONS>\n")).string(), run);
+    EXPECT_EQ(run.Geracoes(), 5);
 }
 
 // Whichever values text is the larger takes over the file's buffer and the
