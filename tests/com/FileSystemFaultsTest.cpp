@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "Server.h"
 
@@ -17,62 +16,45 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Fault {
-    const char* name;
-    // Spoils the DLL's folder or the user's temporary one; answers the run file.
-    std::function<fs::path(const fs::path& dll, const fs::path& temp)> setUp;
-    HRESULT result;
-    const char* leftInDllFolder;  // a folder the fault made that must still be there; null: none
-};
-
 TEST(FileSystemFaults, ClearErrorsAndNoFolderTakenAway) {
+    const char* const kLock = "_kvr_temp_tmp_28214855245.lock";
+    const struct {
+        const char* name;
+        const char* dllFolder;  // a folder made in the DLL's folder, which must still be there; null: none
+        bool tempBlocked;       // a file stands where the user's folder for the upgrade goes
+        HRESULT result;
+    } faults[] = {
+        {"the run file is a folder", nullptr, false, Raised(5004)},
+        {"a folder stands where the training data file goes", "traintemp.tmp", false, Raised(75)},
+        {"a folder stands where the upgraded run file goes", "_kvr_temp_tmp_28214855245.kvr", false, Raised(75)},
+        {"neither the DLL's folder nor the user's temporary folder can be written", kLock, true, Raised(75)},
+        {"the DLL's folder cannot be written: the user's folder serves", kLock, false, S_OK},
+    };
     char exe[MAX_PATH] = {}, temp[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, exe, MAX_PATH);  // the DLL is built next to this program
     GetTempPathA(MAX_PATH, temp);
     const fs::path dll = fs::path(exe).parent_path();
-    const fs::path v1 = SourcePath("examples/v1-regression.kvr");
-    const std::vector<Fault> faults = {
-        {"the run file is a folder",
-         [](const fs::path&, const fs::path& t) { return fs::create_directory(t / "run.kvr"), t / "run.kvr"; },
-         Raised(5004), nullptr},
-        {"a folder stands where the training data file goes",
-         [&](const fs::path& d, const fs::path&) { return fs::create_directory(d / "traintemp.tmp"), v1; }, Raised(75),
-         "traintemp.tmp"},
-        {"a folder stands where the upgraded run file goes",
-         [&](const fs::path& d, const fs::path&) {
-             return fs::create_directory(d / "_kvr_temp_tmp_28214855245.kvr"), v1;
-         },
-         Raised(75), "_kvr_temp_tmp_28214855245.kvr"},
-        {"neither the DLL's folder nor the user's temporary folder can be written",
-         [&](const fs::path& d, const fs::path& t) {
-             std::ofstream(t / "ORVConverter");
-             return fs::create_directory(d / "_kvr_temp_tmp_28214855245.lock"), v1;
-         },
-         Raised(75), "_kvr_temp_tmp_28214855245.lock"},
-        {"the DLL's folder cannot be written: the user's folder serves",
-         [&](const fs::path& d, const fs::path&) {
-             return fs::create_directory(d / "_kvr_temp_tmp_28214855245.lock"), v1;
-         },
-         S_OK, "_kvr_temp_tmp_28214855245.lock"},
-    };
     const ComPtr<_IConvertible> adapter = NewAdapter();
     for (const auto& f : faults) {
         SCOPED_TRACE(f.name);
         // The upgrade's files of earlier conversions go; a private temporary folder stands in for the user's.
-        for (const char* name : {"_kvr_temp_tmp_28214855245.kvr", "_kvr_temp_tmp_28214855245.lock"}) fs::remove(dll / name);
+        for (const char* name : {"_kvr_temp_tmp_28214855245.kvr", kLock}) fs::remove(dll / name);
         const fs::path scratch = fs::path(temp) / ("orv-faults-" + std::to_string(GetCurrentProcessId()));
         fs::create_directories(scratch);
         SetEnvironmentVariableA("TMP", scratch.string().c_str());
-        const fs::path file = f.setUp(dll, scratch);
+        fs::path file = SourcePath("examples/v1-regression.kvr");
+        if (f.dllFolder) fs::create_directory(dll / f.dllFolder);
+        else fs::create_directory(file = scratch / "run.kvr");
+        if (f.tempBlocked) std::ofstream(scratch / "ORVConverter");
 
         ResetLog();
         EXPECT_EQ(ConvertFresh(adapter.Get(), file), f.result);
-        ErrorText();
+        TakeError();
 
         SetEnvironmentVariableA("TMP", temp);
-        if (f.leftInDllFolder) {
-            EXPECT_TRUE(fs::is_directory(dll / f.leftInDllFolder)) << "the folder was taken away";
-            fs::remove(dll / f.leftInDllFolder);
+        if (f.dllFolder) {
+            EXPECT_TRUE(fs::is_directory(dll / f.dllFolder)) << "the folder was taken away";
+            fs::remove(dll / f.dllFolder);
         }
         EXPECT_FALSE(fs::exists(dll / "traintemp.tmp") || fs::exists(dll / "valtemp.tmp"));
         fs::remove_all(scratch);

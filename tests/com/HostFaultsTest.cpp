@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <set>
 
-#include "../hostile/HostileCorpus.h"
 #include "Server.h"
 
 namespace orvtest {
@@ -46,7 +45,7 @@ TEST(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
         if (entry.path().extension() != ".kvr") continue;
         SCOPED_TRACE(entry.path().filename().string());
         ++seen;
-        const std::string before = orv::hostile::ReadBytes(entry.path());
+        const std::string before = ReadFile(entry.path());
         ResetLog();
         ASSERT_HRESULT_SUCCEEDED(ConvertFresh(adapter.Get(), entry.path()));
         const std::vector<std::string> calls = g_log.calls;
@@ -64,16 +63,14 @@ TEST(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
             g_log.refusalText = k % 2 ? L"Refused by the host" : nullptr;
             g_log.refuseAt = k;
             const HRESULT hr = ConvertFresh(adapter.Get(), entry.path());
-            IErrorInfo* error = nullptr;
-            ErrorText(&error);
+            const RaisedError error = TakeError();
             if (k > loaded && k < model) {
                 EXPECT_EQ(hr, S_OK) << std::hex << hr;
             } else {
                 EXPECT_EQ(hr, refusal) << std::hex << hr;
-                EXPECT_EQ(error, g_log.raised) << "the host's own error information";
+                EXPECT_EQ(error.info.Get(), g_log.raised.Get()) << "the host's own error information";
                 EXPECT_EQ(g_log.calls.size(), k) << "no call after the refused one";
             }
-            if (error) error->Release();
             std::size_t left = 0;
             for (const auto& f : DataFiles()) {
                 if (filesBefore.count(f)) continue;
@@ -82,7 +79,7 @@ TEST(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
             }
             EXPECT_EQ(left, k > written && k <= loaded ? 1u : 0u);
         }
-        EXPECT_TRUE(orv::hostile::ReadBytes(entry.path()) == before) << "the run file was changed";
+        EXPECT_TRUE(ReadFile(entry.path()) == before) << "the run file was changed";
     }
     EXPECT_GE(seen, 5u);
 }

@@ -28,7 +28,7 @@ TEST(HostileCorpus, TheServerGivesEachFileItsOutcome) {
         const fs::path file = orv::hostile::Materialise(c, folder / "corpus", scratch);
         ResetLog();
         const HRESULT hr = ConvertFresh(adapter.Get(), file);
-        EXPECT_EQ(hr, c.error ? Raised(static_cast<unsigned>(c.error)) : S_OK) << std::hex << hr << " " << ErrorText();
+        EXPECT_EQ(hr, c.error ? Raised(static_cast<unsigned>(c.error)) : S_OK) << std::hex << hr << " " << TakeError().description;
         if (c.repeat) fs::remove(file);
     }
     fs::remove_all(scratch);

@@ -13,6 +13,7 @@
 
 #include <windows.h>
 #include <msxml2.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <array>
@@ -36,18 +37,17 @@ namespace tablehost {
 
 // ---- The tables, read from their data file ----------------------------------
 
-enum class Arg { Text, TextRef, Long, LongRef, Bool, DoubleRef, Object, Setting, KeyPair, Entry, Array };
-enum class Out { None, Object, Bool, Text, Long, Entry };
+// Shapes of arguments and results, in the order of their names in the data file.
+enum class Arg { Text, TextRef, Long, LongRef, Bool, DoubleRef, Object, Setting, KeyPair, Entry, Array, None };
 struct Param {
-    Arg arg;
+    Arg arg = Arg::None;
     int object = -1;  // Object: the interface the object must offer
 };
 struct Row {
     int position;
     std::string operation;
     std::vector<Param> params;
-    Out out = Out::None;
-    int outObject = -1;
+    Param out;
 };
 struct Interface {
     std::string name;
@@ -84,32 +84,33 @@ inline GUID ParseGuid(const std::string& text) {
 
 inline const Tables& TheTables() {
     static const Tables tables = [] {
-        static const std::vector<std::string> kArgs = {"Text", "TextRef", "Long", "LongRef", "Bool", "DoubleRef",
-                                                       "Object", "Setting", "KeyPair", "Entry", "Array"};
-        static const std::vector<std::string> kOuts = {"", "Object", "Bool", "Text", "Long", "Entry"};
-        const auto index = [](const std::vector<std::string>& names, const std::string& name) {
-            return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
-        };
-        Tables t;
         std::vector<std::vector<std::string>> lines;
-        std::vector<std::string> names;
         std::istringstream in(ReadFile(SourcePath("tests/com/data/host-tables.txt")));
         for (std::string line; std::getline(in, line);) {
             std::istringstream words(line);
             lines.emplace_back(std::istream_iterator<std::string>(words), std::istream_iterator<std::string>());
-            if (lines.back().size() > 1 && lines.back()[0] == "interface") names.push_back(lines.back()[1]);
         }
+        Tables t;  // interfaces first: rows name those that come later
+        for (const auto& w : lines)
+            if (w.size() > 2 && w[0] == "interface") t.interfaces.push_back({w[1], ParseGuid(w[2]), {}});
+        const auto shape = [&t](const std::string& word) {
+            static const std::vector<std::string> kNames = {"Text",   "TextRef", "Long",    "LongRef", "Bool", "DoubleRef",
+                                                            "Object", "Setting", "KeyPair", "Entry",   "Array"};
+            const auto colon = word.find(':');
+            const auto at = std::find(kNames.begin(), kNames.end(), word.substr(0, colon));
+            if (at == kNames.end()) throw std::runtime_error("no shape " + word);
+            return Param{static_cast<Arg>(at - kNames.begin()), colon == std::string::npos ? -1 : t.Index(word.substr(colon + 1))};
+        };
+        int itf = -1;
         for (const auto& w : lines) {
             if (w.empty() || w[0][0] == '#') continue;
-            if (w[0] == "interface") t.interfaces.push_back({w[1], ParseGuid(w[2]), {}});
-            if (w[0] == "class") t.classes.emplace_back(index(names, w[1]), ParseGuid(w[2]));
-            if (w[0] == "interface" || w[0] == "class") continue;
-            Row& row = t.interfaces.back().rows.emplace_back(Row{std::stoi(w[0]), w[1], {}});
-            for (std::size_t i = 2; i < w.size(); ++i) {
-                const auto colon = w[i].find(':');
-                const int object = colon == std::string::npos ? -1 : index(names, w[i].substr(colon + 1));
-                if (w[i - 1] == "->") row.out = static_cast<Out>(index(kOuts, w[i].substr(0, colon))), row.outObject = object;
-                else if (w[i] != "->") row.params.push_back({static_cast<Arg>(index(kArgs, w[i].substr(0, colon))), object});
+            if (w[0] == "interface") ++itf;
+            else if (w[0] == "class") t.classes.emplace_back(t.Index(w[1]), ParseGuid(w[2]));
+            else {
+                Row& row = t.interfaces[static_cast<std::size_t>(itf)].rows.emplace_back(Row{std::stoi(w[0]), w[1], {}, {}});
+                for (std::size_t i = 2; i < w.size(); ++i)
+                    if (w[i] == "->") row.out = shape(w.at(++i));
+                    else row.params.push_back(shape(w[i]));
             }
         }
         return t;
@@ -129,16 +130,15 @@ struct Log {
     std::size_t refuseAt = 0;
     HRESULT refusal = E_FAIL;
     const wchar_t* refusalText = nullptr;
-    IErrorInfo* raised = nullptr;     // the error information of the refusal
+    Microsoft::WRL::ComPtr<IErrorInfo> raised;  // the error information of the refusal
 };
 inline Log g_log;
 
 // Starts a fresh log; live objects are left to count.
 inline void ResetLog() {
-    if (g_log.raised) g_log.raised->Release();
-    const int live = g_log.live;
-    g_log = Log{};
-    g_log.live = live;
+    Log fresh;
+    fresh.live = g_log.live;
+    g_log = std::move(fresh);
 }
 
 inline bool Readable(const void* at, std::size_t bytes) {
@@ -264,6 +264,7 @@ inline bool Decode(const Param& p, std::uintptr_t w, Value& v) {
         }
         return e.selected == VARIANT_TRUE;
     }
+    case Arg::None: break;
     case Arg::Array: {
         if (!Points<SAFEARRAY*>(w)) return false;
         SAFEARRAY* a = At<SAFEARRAY*>(w);
@@ -345,8 +346,8 @@ public:
                 }
                 line += " " + in[i].text;
             }
-            const std::uintptr_t out = row.out == Out::None ? 0 : words.back();
-            if (row.out != Out::None && !Points<void*>(out)) return E_POINTER;
+            const std::uintptr_t out = row.out.arg == Arg::None ? 0 : words.back();
+            if (row.out.arg != Arg::None && !Points<void*>(out)) return E_POINTER;
             // The data file's path is a fresh name each time: which set, separator and names line.
             if (row.operation == "LoadFromFile") line = "LoadFromFile " + in[3].text + " " + in[1].text + " " + in[2].text;
             g_log.calls.push_back(line);
@@ -361,14 +362,13 @@ private:
     const Interface& Table() const { return TheTables().interfaces[static_cast<std::size_t>(itf_)]; }
     static HRESULT Refused() {
         if (g_log.refusalText) {
-            ICreateErrorInfo* create = nullptr;
+            Microsoft::WRL::ComPtr<ICreateErrorInfo> create;
             CreateErrorInfo(&create);
             create->SetSource(const_cast<LPOLESTR>(L"Host.Run"));
             create->SetDescription(const_cast<LPOLESTR>(g_log.refusalText));
-            create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&g_log.raised));
-            create->Release();
+            create.As(&g_log.raised);
         }
-        SetErrorInfo(0, g_log.raised);
+        SetErrorInfo(0, g_log.raised.Get());
         return g_log.refusal;
     }
     HRESULT Refuse(const std::string& why) {
@@ -394,10 +394,10 @@ private:
 
 inline HRESULT HostObject::Serve(const Row& row, const std::vector<Value>& in, std::uintptr_t out) {
     const std::string& op = row.operation;
-    if (row.out == Out::Object && row.outObject >= 0) {
+    if (row.out.object >= 0) {
         const int which = op == "GetDataSet" ? in[0].number : op == "AddModel" ? static_cast<int>(children_.size()) : 0;
         if (op == "GetDataSet" && which != 1 && which != 2) return Refuse("GetDataSet " + std::to_string(which));
-        return Hand(row.outObject, which, out);
+        return Hand(row.out.object, which, out);
     }
     if (op == "GetNumber") return At<LONG>(out) = 7, S_OK;  // not 1: the server must ask
     if (op == "CheckKey") {
@@ -422,25 +422,19 @@ inline HRESULT HostObject::Serve(const Row& row, const std::vector<Value>& in, s
         At<BSTR>(out) = SysAllocString(name);
     } else if (op == "GetSection") {
         if (in[0].text != "FFnatives") return Refuse("GetSection " + in[0].text);
-        IXMLDOMDocument* document = nullptr;
-        IXMLDOMElement* root = nullptr;
+        Microsoft::WRL::ComPtr<IXMLDOMDocument> document;
+        Microsoft::WRL::ComPtr<IXMLDOMElement> root;
         const CLSID domDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-        HRESULT hr = CoCreateInstance(domDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
-                                      reinterpret_cast<void**>(&document));
+        HRESULT hr = CoCreateInstance(domDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, &document);
         if (FAILED(hr)) return hr;
-        std::string text;
+        std::string text;  // without line ends, which would be nodes of their own
         for (char c : ReadFile(SourcePath("tests/com/data/catalogue.xml"))) text += c == '\n' ? "" : std::string(1, c);
         BSTR xml = SysAllocString(std::wstring(text.begin(), text.end()).c_str());
         VARIANT_BOOL loaded = VARIANT_FALSE;
         document->loadXML(xml, &loaded);
         SysFreeString(xml);
-        hr = document->get_documentElement(&root);
-        if (SUCCEEDED(hr) && root) {
-            hr = root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(out));
-            root->Release();
-        }
-        document->Release();
-        return hr;
+        if (FAILED(hr = document->get_documentElement(&root)) || !root) return FAILED(hr) ? hr : E_FAIL;
+        return root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(out));
     } else if (op == "Contains" || op == "GetEntry") {
         const auto found = entries_.find(in[0].text);
         if (op == "Contains") At<VARIANT_BOOL>(out) = found != entries_.end() ? VARIANT_TRUE : VARIANT_FALSE;
@@ -476,12 +470,8 @@ auto Entries(std::index_sequence<S...>) {
 inline HRESULT STDMETHODCALLTYPE Query(void* f, REFIID iid, void** out) { return Self(f).QueryInterface(iid, out); }
 inline ULONG STDMETHODCALLTYPE AddRef(void* f) { return Self(f).AddRef(); }
 inline ULONG STDMETHODCALLTYPE Release(void* f) { return Self(f).Release(); }
-inline HRESULT STDMETHODCALLTYPE NoTypeInfoCount(void*, UINT*) { return E_NOTIMPL; }
-inline HRESULT STDMETHODCALLTYPE NoTypeInfo(void*, UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
-inline HRESULT STDMETHODCALLTYPE NoNames(void*, REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-inline HRESULT STDMETHODCALLTYPE NoInvoke(void*, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-    return E_NOTIMPL;
-}
+// IDispatch's own slots, by argument count (x86 callees pop their arguments).
+template <class... A> HRESULT STDMETHODCALLTYPE NotImplemented(void*, A...) { return E_NOTIMPL; }
 
 inline HRESULT STDMETHODCALLTYPE SupportsErrorInfo(void*, REFIID) { return S_OK; }
 inline const Slot* SupportVtable() {
@@ -498,12 +488,13 @@ inline const Slot* VtableOf(int itf) {
         for (const Interface& table : TheTables().interfaces) {
             Vtable& v = all.emplace_back();
             v = {reinterpret_cast<Slot>(&Query), reinterpret_cast<Slot>(&AddRef), reinterpret_cast<Slot>(&Release),
-                 reinterpret_cast<Slot>(&NoTypeInfoCount), reinterpret_cast<Slot>(&NoTypeInfo),
-                 reinterpret_cast<Slot>(&NoNames), reinterpret_cast<Slot>(&NoInvoke)};
+                 reinterpret_cast<Slot>(&NotImplemented<W>), reinterpret_cast<Slot>(&NotImplemented<W, W, W>),
+                 reinterpret_cast<Slot>(&NotImplemented<W, W, W, W, W>),
+                 reinterpret_cast<Slot>(&NotImplemented<W, W, W, W, W, W, W, W>)};
             for (std::size_t s = 7; s < v.size(); ++s) v[s] = calls[s][0];  // a trap unless a row names it
             for (const Row& row : table.rows) {
                 const std::size_t s = static_cast<std::size_t>(7 + row.position);
-                v[s] = calls[s][row.params.size() + (row.out == Out::None ? 0 : 1)];
+                v[s] = calls[s][row.params.size() + (row.out.arg == Arg::None ? 0 : 1)];
             }
         }
         return all;
@@ -511,7 +502,7 @@ inline const Slot* VtableOf(int itf) {
     return vtables[static_cast<std::size_t>(itf)].data();
 }
 
-// A class factory that lives as long as the test program.
+// A class factory per host class, registered for the test program's life.
 class Factory final : public IClassFactory {
 public:
     explicit Factory(int itf) : itf_(itf) {}
@@ -535,38 +526,31 @@ private:
     int itf_;
 };
 
-// Makes the host classes creatable in this process; revokes them on exit.
-class HostClasses {
-public:
-    HostClasses() {
-        for (const auto& [itf, clsid] : TheTables().classes) {
-            factories_.emplace_back(new Factory(itf));
-            if (FAILED(CoRegisterClassObject(clsid, factories_.back(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                             &cookies_.emplace_back())))
-                std::fprintf(stderr, "cannot register the host class of %s\n", TheTables().interfaces[itf].name.c_str());
-        }
+// Makes the host classes creatable in this process, until CoUninitialize.
+inline void RegisterHostClasses() {
+    for (const auto& [itf, clsid] : TheTables().classes) {
+        DWORD cookie = 0;
+        if (FAILED(CoRegisterClassObject(clsid, new Factory(itf), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
+            std::fprintf(stderr, "cannot register the host class of %s\n", TheTables().interfaces[itf].name.c_str());
     }
-    ~HostClasses() {
-        for (DWORD cookie : cookies_) CoRevokeClassObject(cookie);
-        for (Factory* f : factories_) delete f;
-    }
+}
 
-private:
-    std::vector<Factory*> factories_;
-    std::vector<DWORD> cookies_;
+// The thread's error information, taken (and so cleared).
+struct RaisedError {
+    Microsoft::WRL::ComPtr<IErrorInfo> info;  // null: none set
+    std::string source, description;
 };
-
-// The description of the error the last call raised, if any (and so cleared).
-inline std::string ErrorText(IErrorInfo** kept = nullptr) {
-    IErrorInfo* info = nullptr;
+inline RaisedError TakeError() {
+    RaisedError error;
+    if (GetErrorInfo(0, &error.info) != S_OK) return error;
     BSTR text = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK) return {};
-    info->GetDescription(&text);
-    const std::string description = Utf8(text, SysStringLen(text));
+    error.info->GetSource(&text);
+    error.source = Utf8(text, SysStringLen(text));
     SysFreeString(text);
-    if (kept) *kept = info;
-    else info->Release();
-    return description;
+    error.info->GetDescription(&text);
+    error.description = Utf8(text, SysStringLen(text));
+    SysFreeString(text);
+    return error;
 }
 
 // Converts the file into a fresh run through Convert(path by value, run by

@@ -16,63 +16,43 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const wchar_t* const kGreekCjkFolder = L"\u03a6\u03ac\u03ba\u03b5\u03bb\u03bf\u03c2 \u8cc7\u6599";  // 7 + 2 letters
+// A fresh folder whose name has 7 Greek and 2 CJK letters; gone at the end.
+struct GreekCjkFolder {
+    const fs::path path = fs::temp_directory_path() / (L"orv-" + std::to_wstring(GetCurrentProcessId())) /
+                          L"\u03a6\u03ac\u03ba\u03b5\u03bb\u03bf\u03c2 \u8cc7\u6599";
+    GreekCjkFolder() { fs::create_directories(path); }
+    ~GreekCjkFolder() {
+        std::error_code ec;
+        fs::remove_all(path.parent_path(), ec);
+    }
+};
 
-// Run files whose functions the host's catalogue knows.
 fs::path Sample(const char* name) { return SourcePath(std::string("tests/com/data/") + name); }
 
-// A fresh folder under the temporary folder, with a name of the given letters.
-class NamedFolder {
-public:
-    explicit NamedFolder(const std::wstring& name)
-        : path_(fs::temp_directory_path() / (L"orv-" + std::to_wstring(GetCurrentProcessId())) / name) {
-        fs::create_directories(path_);
-    }
-    ~NamedFolder() {
-        std::error_code ec;
-        fs::remove_all(path_.parent_path(), ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-// The host's log line of the setting.
-std::string Setting(const std::string& key) {
-    const auto hit = std::find_if(g_log.calls.begin(), g_log.calls.end(),
-                                  [&](const std::string& c) { return c.rfind("PutKeyedValue " + key + " ", 0) == 0; });
-    return hit == g_log.calls.end() ? "(none)" : *hit;
+bool Called(const std::string& prefix) {
+    return std::any_of(g_log.calls.begin(), g_log.calls.end(), [&](const std::string& c) { return c.starts_with(prefix); });
 }
 
-struct NamedRun {
-    const char* example;  // under tests/com/data; null: no such file
-    const wchar_t* name;
-    HRESULT result;
-    const char* key;  // what the host is told the run is called
-};
-
 TEST(UnicodePaths, RunFilesNamedOutsideTheCodePageConvert) {
-    const NamedRun cases[] = {
+    const struct {
+        const char* example;  // under tests/com/data; null: no such file
+        const wchar_t* name;
+        HRESULT result;
+        const char* key;  // what the host is told the run is called; null: the host is not reached
+    } cases[] = {
         {"sample.kvr", L"\u03a0\u03b5\u03af\u03c1\u03b1\u03bc\u03b1 \u03cd.kvr", S_OK, "SampleRun"},
         {"sample-v1.kvr", L"\u5b9f\u9a13 \u30c7\u30fc\u30bf.kvr", S_OK, "SmallRun"},
         {"sample.kvr", L"P\u00e9x \u00f8.kvr", S_OK, "SampleRun"},
         {nullptr, L"\u03bb\u03b5\u03af\u03c0\u03b5\u03b9 \u6b20.kvr", Raised(5004), nullptr},
     };
-    const NamedFolder folder(kGreekCjkFolder);
+    const GreekCjkFolder folder;
     const ComPtr<_IConvertible> adapter = NewAdapter();
-    for (const NamedRun& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.example ? c.example : "missing");
         ResetLog();
-        const fs::path file = folder.path() / c.name;
-        if (c.example) fs::copy_file(Sample(c.example), file);
-        EXPECT_EQ(ConvertFresh(adapter.Get(), file), c.result);
-        if (c.key) {
-            EXPECT_NE(std::find(g_log.calls.begin(), g_log.calls.end(), std::string("SetKey ") + c.key),
-                      g_log.calls.end());
-        } else {
-            EXPECT_TRUE(g_log.calls.empty()) << "the host was reached";
-        }
+        if (c.example) fs::copy_file(Sample(c.example), folder.path / c.name);
+        EXPECT_EQ(ConvertFresh(adapter.Get(), folder.path / c.name), c.result);
+        EXPECT_TRUE(c.key ? Called(std::string("SetKey ") + c.key) : g_log.calls.empty()) << "the host's calls";
     }
 }
 
@@ -81,10 +61,10 @@ TEST(UnicodePaths, RunFilesNamedOutsideTheCodePageConvert) {
 TEST(UnicodePaths, ServerInAFolderNamedOutsideTheCodePageUpgradesThere) {
     wchar_t program[MAX_PATH] = {};
     ASSERT_GT(GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
-    const NamedFolder folder(kGreekCjkFolder);
-    const fs::path dll = folder.path() / L"ORVConverter.dll";
+    const GreekCjkFolder folder;
+    const fs::path dll = folder.path / L"ORVConverter.dll";
     fs::copy_file(fs::path(program).parent_path() / L"ORVConverter.dll", dll);
-    const fs::path file = folder.path() / L"\u03c0\u03b1\u03bb\u03b9\u03cc \u53e4\u3044.kvr";
+    const fs::path file = folder.path / L"\u03c0\u03b1\u03bb\u03b9\u03cc \u53e4\u3044.kvr";
     fs::copy_file(Sample("sample-v1.kvr"), file);
 
     HMODULE copy = LoadLibraryW(dll.c_str());
@@ -100,10 +80,12 @@ TEST(UnicodePaths, ServerInAFolderNamedOutsideTheCodePageUpgradesThere) {
         ResetLog();
         EXPECT_HRESULT_SUCCEEDED(ConvertFresh(adapter.Get(), file));
     }
-    EXPECT_TRUE(fs::exists(folder.path() / L"_kvr_temp_tmp_28214855245.kvr"));
-    EXPECT_FALSE(fs::exists(folder.path() / L"traintemp.tmp") || fs::exists(folder.path() / L"valtemp.tmp"));
-    const std::string trainPath = Setting("data#train_Path");
-    EXPECT_TRUE(trainPath.ends_with("\\??????? ??\\traintemp.tmp type8")) << trainPath;
+    EXPECT_TRUE(fs::exists(folder.path / L"_kvr_temp_tmp_28214855245.kvr"));
+    EXPECT_FALSE(fs::exists(folder.path / L"traintemp.tmp") || fs::exists(folder.path / L"valtemp.tmp"));
+    const auto train = std::find_if(g_log.calls.begin(), g_log.calls.end(),
+                                    [](const std::string& c) { return c.starts_with("PutKeyedValue data#train_Path "); });
+    ASSERT_NE(train, g_log.calls.end());
+    EXPECT_TRUE(train->ends_with("\\??????? ??\\traintemp.tmp type8")) << *train;
     FreeLibrary(copy);
 }
 
