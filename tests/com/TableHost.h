@@ -181,10 +181,6 @@ inline std::string Shown(BSTR text) {
     for (char c : Utf8(text, SysStringLen(text))) out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
     return out;
 }
-inline std::string NumberText(double value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
 
 struct SettingValue { VARIANT value; LONG typeCode; };
 struct KeyPair { BSTR section, name; };
@@ -196,12 +192,8 @@ struct Entry {
 };
 
 inline bool Offers(IUnknown* object, int itf) {
-    IUnknown* found = nullptr;
-    if (!object || FAILED(object->QueryInterface(TheTables().interfaces[static_cast<std::size_t>(itf)].iid,
-                                                 reinterpret_cast<void**>(&found))))
-        return false;
-    found->Release();
-    return true;
+    Microsoft::WRL::ComPtr<IUnknown> found;
+    return object && SUCCEEDED(object->QueryInterface(TheTables().interfaces[static_cast<std::size_t>(itf)].iid, &found));
 }
 
 // One argument as the host reads it: its text in the log, its number, its word.
@@ -230,10 +222,12 @@ inline bool Decode(const Param& p, std::uintptr_t w, Value& v) {
         if (!Points<LONG>(w)) return false;
         v.number = At<LONG>(w);
         break;
-    case Arg::DoubleRef:
+    case Arg::DoubleRef: {
+        char text[32];
         if (!Points<double>(w)) return false;
-        v.text = NumberText(At<double>(w));
+        v.text.assign(text, std::to_chars(text, text + sizeof text, At<double>(w)).ptr);
         return true;
+    }
     case Arg::Object:
         v.text = "object";
         return Points<IUnknown*>(w) && Points<void*>(At<std::uintptr_t>(w)) && Offers(At<IUnknown*>(w), p.object);
