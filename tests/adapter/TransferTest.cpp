@@ -142,7 +142,7 @@ TEST_F(Transfer, WritesDataFilesWithTheHeaderRules) {
     }
 }
 
-// Terminals past d9 (the examples stop at d2).
+// Terminals past d9 (the examples stop at d2); "+dxd1" below is a "d" without a number.
 TEST_F(Transfer, TransfersTheModelProgram) {
     record.Karva("+d0d12 + *d1d0");
     Run();
@@ -183,13 +183,6 @@ TEST_F(Transfer, RecordAndTargetFailures) {
     record.StopConditionIndex(std::numeric_limits<Long>::max());
     EXPECT_COM_ERROR(Run(), 6, nullptr);
     EXPECT_EQ(Calls("PutKeyedValue").size(), 33u);
-}
-
-TEST(LeadingNumber, TakesTheLeadingDigits) {
-    EXPECT_EQ(V3Helpers::LeadingNumber("12+"), 12);
-    EXPECT_EQ(V3Helpers::LeadingNumber("7"), 7);
-    EXPECT_EQ(V3Helpers::LeadingNumber("007d"), 7);
-    for (const char* bad : {"", "+1", "d1", " 1"}) EXPECT_COM_ERROR(V3Helpers::LeadingNumber(bad), 13, nullptr);
 }
 
 }  // namespace
