@@ -37,13 +37,6 @@ protected:
         return out;
     }
 
-    Json Setting(const std::string& key) const {
-        Json j;
-        const auto* v = run->Settings().Find(key);
-        if (v) refhost::AddSettingValue(j, *v, log.toUtf8);
-        return j;
-    }
-
     clsRun record;
     refhost::ReferenceHost host;
     std::shared_ptr<refhost::Run> run = host.CreateRun();
@@ -81,7 +74,7 @@ TEST_F(Transfer, AKnownKeyGoesToPutValueAlone) {
     const auto values = Calls("PutValue");
     ASSERT_EQ(values.size(), 1u);
     EXPECT_EQ(values[0]["value"], 2);
-    EXPECT_EQ(Setting("set_gen#Head")["value"], 2);
+    EXPECT_EQ(std::get<std::int32_t>(run->Settings().Find("set_gen#Head")->value), 2);
 }
 
 TEST_F(Transfer, BuildsOneEntryPerFunctionWithItsCount) {
