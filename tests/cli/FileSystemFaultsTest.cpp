@@ -6,7 +6,6 @@
 
 #include <sys/stat.h>
 
-#include <functional>
 #include <iterator>
 #include <sstream>
 
@@ -86,26 +85,21 @@ TEST(FileSystemFaults, ClearErrorsAndNothingLeftBehind) {
 
 // The run file goes, or changes, after the version probe and before the load.
 TEST(FileSystemFaults, TheFileChangesBetweenProbeAndLoad) {
-    struct Case {
-        const char* file;
-        std::function<void(const fs::path&)> change;
-        int error;
-    };
-    const std::vector<Case> cases = {
-        {"v1-base.kvr", [](const fs::path& p) { fs::remove(p); }, 53},
-        {"head-two-million.kvr", [](const fs::path& p) { fs::remove(p); }, 53},
-        {"head-two-million.kvr", [](const fs::path& p) { fs::remove(p), fs::create_directory(p); }, 53},
-        {"head-two-million.kvr", [](const fs::path& p) { std::ofstream(p, std::ios::trunc); }, 20015},
-        {"v1-base.kvr", [](const fs::path& p) { std::ofstream(p, std::ios::trunc); }, 2001},
+    // The change: "gone", "a folder" in its place, or "emptied".
+    const struct { const char* file; std::string change; int error; } cases[] = {
+        {"v1-base.kvr", "gone", 53}, {"head-two-million.kvr", "gone", 53}, {"head-two-million.kvr", "a folder", 53},
+        {"head-two-million.kvr", "emptied", 20015}, {"v1-base.kvr", "emptied", 2001},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
+        SCOPED_TRACE(std::string(c.file) + " " + c.change);
         test::TempDir dir;
         const fs::path file = CorpusFile(dir.path(), c.file);
         clsFileParser parser;
         clsRun run;
         run.GravadoEmVersaoAnterior(parser.Version(file.string()) == 1);
-        c.change(file);
+        if (c.change == "emptied") std::ofstream(file, std::ios::trunc);
+        else fs::remove(file);
+        if (c.change == "a folder") fs::create_directory(file);
         EXPECT_COM_ERROR(parser.LoadFile(file.string(), run), c.error, nullptr);
     }
 }
