@@ -37,13 +37,6 @@ protected:
         return out;
     }
 
-    Json Setting(const std::string& key) const {
-        Json j;
-        const auto* v = run->Settings().Find(key);
-        if (v) refhost::AddSettingValue(j, *v, log.toUtf8);
-        return j;
-    }
-
     clsRun record;
     refhost::ReferenceHost host;
     std::shared_ptr<refhost::Run> run = host.CreateRun();
@@ -81,7 +74,7 @@ TEST_F(Transfer, AKnownKeyGoesToPutValueAlone) {
     const auto values = Calls("PutValue");
     ASSERT_EQ(values.size(), 1u);
     EXPECT_EQ(values[0]["value"], 2);
-    EXPECT_EQ(Setting("set_gen#Head")["value"], 2);
+    EXPECT_EQ(std::get<std::int32_t>(run->Settings().Find("set_gen#Head")->value), 2);
 }
 
 TEST_F(Transfer, BuildsOneEntryPerFunctionWithItsCount) {
@@ -142,7 +135,7 @@ TEST_F(Transfer, WritesDataFilesWithTheHeaderRules) {
     }
 }
 
-// Terminals past d9 (the examples stop at d2).
+// Terminals past d9 (the examples stop at d2); "+dxd1" below is a "d" without a number.
 TEST_F(Transfer, TransfersTheModelProgram) {
     record.Karva("+d0d12 + *d1d0");
     Run();
@@ -183,13 +176,6 @@ TEST_F(Transfer, RecordAndTargetFailures) {
     record.StopConditionIndex(std::numeric_limits<Long>::max());
     EXPECT_COM_ERROR(Run(), 6, nullptr);
     EXPECT_EQ(Calls("PutKeyedValue").size(), 33u);
-}
-
-TEST(LeadingNumber, TakesTheLeadingDigits) {
-    EXPECT_EQ(V3Helpers::LeadingNumber("12+"), 12);
-    EXPECT_EQ(V3Helpers::LeadingNumber("7"), 7);
-    EXPECT_EQ(V3Helpers::LeadingNumber("007d"), 7);
-    for (const char* bad : {"", "+1", "d1", " 1"}) EXPECT_COM_ERROR(V3Helpers::LeadingNumber(bad), 13, nullptr);
 }
 
 }  // namespace

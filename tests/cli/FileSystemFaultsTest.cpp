@@ -6,9 +6,12 @@
 
 #include <sys/stat.h>
 
-#include <functional>
+#include <iterator>
+#include <sstream>
 
 #include "cli/ChildRun.h"
+#include "cli/CliRun.h"
+#include "common/Conversions.h"
 #include "hostile/HostileCorpus.h"
 #include "legacy_file/clsFileParser.h"
 #include "run_record/clsRun.h"
@@ -17,9 +20,6 @@ namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kRunTemp = "_kvr_temp_tmp_28214855245.kvr";
-constexpr const char* kLock = "_kvr_temp_tmp_28214855245.lock";
 
 // A run file from the hostile corpus, generated with `repeat` units where the template has them.
 fs::path CorpusFile(const fs::path& into, const std::string& name, std::size_t repeat = 0, std::string unit = "") {
@@ -38,54 +38,30 @@ std::vector<std::string> Names(const fs::path& folder) {
     return names;
 }
 
-// The `spoil` paths, "|" between them, are made first in the program's
-// folder ("P/") or the user's ("U/"): a folder, or with "fifo:" a FIFO and
-// with "file:" a file. In the arguments "U/" is the user's folder, and "long"
-// and "big" are corpus files generated there.
-struct Fault {
-    const char* name;
-    std::string spoil;
-    std::vector<std::string> args;
-    rlim_t fileSizeLimit;  // 0: none
-    int error;
-    std::vector<std::string> programFolderAfter;  // besides the program itself
-};
-
+// The rows of fs-faults.txt.
 TEST(FileSystemFaults, ClearErrorsAndNothingLeftBehind) {
-    const std::string lock = kLock, runTemp = kRunTemp, userTemp = "U/orvconverter-" + std::to_string(geteuid());
-    const std::vector<Fault> faults = {
-        {"a write fails part-way through the training data file", "", {"convert", "long"}, 64 * 1024, 75, {kLock}},
-        {"a write fails part-way through the upgraded run file", "", {"convert", "long"}, 120000 + 200, 75, {kLock}},
-        {"the saved run file is cut short", "", {"upgrade", "big", "-o", "U/out.kvr"}, 16 * 1024, 75, {}},
-        {"the run file is a folder", "U/run.kvr", {"convert", "U/run.kvr"}, 0, 5004, {}},
-        {"the run file is a pipe nobody writes to", "fifo:U/run.kvr", {"convert", "U/run.kvr"}, 0, 5004, {}},
-        {"the run file cannot be read", "", {"convert", "/proc/self/mem"}, 0, 75, {}},
-        {"the program's folder and the user's temporary folder cannot be written", "P/" + lock + "|file:" + userTemp,
-         {"convert", "U/v1-base.kvr"}, 0, 75, {kLock}},
-        {"the program's folder cannot be written: the user's folder serves", "P/" + lock, {"convert", "U/v1-base.kvr"}, 0,
-         0, {kLock}},
-        {"a folder stands where the training data file goes", "P/traintemp.tmp", {"convert", "U/v1-base.kvr"}, 0, 75,
-         {kLock, "traintemp.tmp"}},
-        {"a folder stands where the upgraded run file goes", "P/" + runTemp, {"convert", "U/v1-base.kvr"}, 0, 75,
-         {kRunTemp, kLock}},
-    };
-    for (const auto& f : faults) {
-        SCOPED_TRACE(f.name);
+    const auto rows = ReadTable("fs-faults.txt");
+    EXPECT_GE(rows.size(), 10u);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.where);
         test::TempDir program, user;
         const fs::path copy = program.path() / "orvconvert";
         fs::copy_file(ORV_CLI_BINARY, copy);
         const auto place = [&](std::string p) {
             return p.starts_with("P/") ? program.path() / p.substr(2) : p.starts_with("U/") ? user.path() / p.substr(2) : fs::path(p);
         };
-        for (std::string spoil = f.spoil; !spoil.empty(); spoil = spoil.find('|') == std::string::npos ? "" : spoil.substr(spoil.find('|') + 1)) {
-            const std::string one = spoil.substr(0, spoil.find('|'));
+        const auto words = [](const std::string& text) {
+            std::istringstream in(text == "-" ? "" : ReplaceAll(text, "{uid}", std::to_string(geteuid())));
+            return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
+        };
+        for (const auto& one : words(row.fields.at(2))) {
             if (one.starts_with("fifo:")) mkfifo(place(one.substr(5)).c_str(), 0600);
             else if (one.starts_with("file:")) std::ofstream(place(one.substr(5)));
             else fs::create_directory(place(one));
         }
         CorpusFile(user.path(), "v1-base.kvr");
         std::vector<std::string> args;
-        for (const auto& a : f.args)
+        for (const auto& a : words(row.fields.at(3)))
             args.push_back(a == "long" ? CorpusFile(user.path(), "v1-rows-past-room-value-lines.kvr", 40000, "\r\n1").string()
                            : a == "big" ? CorpusFile(user.path(), "comment-ten-megabytes.kvr", 100000, "x").string()
                                         : place(a).string());
@@ -94,10 +70,10 @@ TEST(FileSystemFaults, ClearErrorsAndNothingLeftBehind) {
             if (fs::is_regular_file(user.path() / name)) before[name] = test::ReadAll(user.path() / name);
 
         const test::ChildRun run = test::RunInChild(copy.string(), args, program.path() / "stderr",
-                                                    {f.fileSizeLimit, {{"TMPDIR", user.path().string()}}});
-        EXPECT_EQ(run.error, f.error) << run.stderrText;
+                                                    {std::stoul(row.fields[1]), {{"TMPDIR", user.path().string()}}});
+        EXPECT_EQ(run.error, std::stoi(row.fields[0])) << run.stderrText;
         fs::remove(program.path() / "stderr");
-        auto left = f.programFolderAfter;
+        auto left = words(row.fields.at(4));
         left.push_back("orvconvert");
         std::sort(left.begin(), left.end());
         EXPECT_EQ(Names(program.path()), left);
@@ -109,26 +85,21 @@ TEST(FileSystemFaults, ClearErrorsAndNothingLeftBehind) {
 
 // The run file goes, or changes, after the version probe and before the load.
 TEST(FileSystemFaults, TheFileChangesBetweenProbeAndLoad) {
-    struct Case {
-        const char* file;
-        std::function<void(const fs::path&)> change;
-        int error;
-    };
-    const std::vector<Case> cases = {
-        {"v1-base.kvr", [](const fs::path& p) { fs::remove(p); }, 53},
-        {"head-two-million.kvr", [](const fs::path& p) { fs::remove(p); }, 53},
-        {"head-two-million.kvr", [](const fs::path& p) { fs::remove(p), fs::create_directory(p); }, 53},
-        {"head-two-million.kvr", [](const fs::path& p) { std::ofstream(p, std::ios::trunc); }, 20015},
-        {"v1-base.kvr", [](const fs::path& p) { std::ofstream(p, std::ios::trunc); }, 2001},
+    // The change: "gone", "a folder" in its place, or "emptied".
+    const struct { const char* file; std::string change; int error; } cases[] = {
+        {"v1-base.kvr", "gone", 53}, {"head-two-million.kvr", "gone", 53}, {"head-two-million.kvr", "a folder", 53},
+        {"head-two-million.kvr", "emptied", 20015}, {"v1-base.kvr", "emptied", 2001},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
+        SCOPED_TRACE(std::string(c.file) + " " + c.change);
         test::TempDir dir;
         const fs::path file = CorpusFile(dir.path(), c.file);
         clsFileParser parser;
         clsRun run;
         run.GravadoEmVersaoAnterior(parser.Version(file.string()) == 1);
-        c.change(file);
+        if (c.change == "emptied") std::ofstream(file, std::ios::trunc);
+        else fs::remove(file);
+        if (c.change == "a folder") fs::create_directory(file);
         EXPECT_COM_ERROR(parser.LoadFile(file.string(), run), c.error, nullptr);
     }
 }

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <regex>
-#include <sstream>
 
 #include "cli/CliRun.h"
 #include "common/Conversions.h"
+#include "hostile/HostileCorpus.h"
 #include "support/TestSupport.h"
 
 namespace orv {
@@ -16,90 +16,27 @@ namespace {
 
 using test::TempDir;
 
-// Texts arrive as UTF-8, numbers and booleans with their JSON types.
-TEST(Record, PrintsTheRecordAsJson) {
-    const Result r = Orvconvert("record " + Quoted(test::HandWrittenDir() / "regression.kvr"));
-    ASSERT_EQ(r.status, 0) << r.err;
-    const auto j = nlohmann::json::parse(r.out);
-    EXPECT_EQ(j["Key"], "Pump efficiency");
-    EXPECT_EQ(j["Author"], "Jos\xc3\xa9 Martins <jmartins@hydro.example>");
-    EXPECT_EQ(j["FunctionSet"], "+-*/QE");
-    EXPECT_EQ(j["GravadoEmVersaoAnterior"], false);
-    EXPECT_TRUE(j["Geracoes"].is_number_integer() && j["Mutation"].is_number_float() && j["ShowInteractive"].is_boolean());
-}
-
-TEST(Record, ErrorsGiveOneLineAndStatusOne) {
-    TempDir dir;
-    const auto missing = dir.path() / "\xce\xbb\xce\xb5\xce\xaf\xcf\x80\xce\xb5\xce\xb9 \xe6\xac\xa0.kvr";  // a Greek and CJK name, shown as given
-    const auto invalid = dir.Write("bad.kvr", "<ORV>\r\n<VERSION>2.0</VERSION>\r\n<RUN>\r\n");
-    const auto hugeHead = dir.Write("head.kvr", test::V2File("<HEAD>2000000000</HEAD>\n<FUNCSET>+</FUNCSET>\n"));
-    const struct { std::filesystem::path file; std::string line; } cases[] = {
-        // Which error a file gives is the load step's; here, how the line reads with and without a source.
-        {missing, "error 5004: File not found."},
-        {invalid, "error 20015: The file is invalid or was saved with a different version of ORV. [clsFileParser]"},
-    };
-    for (const auto& c : cases) {
-        const Result r = Orvconvert("record " + Quoted(c.file));
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "orvconvert: " + c.file.string() + ": " + c.line + "\n");
-        EXPECT_EQ(r.out, "");
+// The rows of commands.txt: each command's status and what it prints.
+TEST(Commands, EachRowGivesItsStatusAndTexts) {
+    const auto rows = ReadTable("commands.txt");
+    for (auto row : rows) {
+        SCOPED_TRACE(row.where);
+        TempDir dir;
+        const std::filesystem::path runs = std::filesystem::path(ORV_SOURCE_DIR) / "tests" / "cli" / "runs";
+        for (auto& field : row.fields)
+            for (const auto& [name, path] : {std::pair{"{hand}", test::HandWrittenDir()}, std::pair{"{examples}", test::ExamplesDir()},
+                                             std::pair{"{runs}", runs}, std::pair{"{tmp}", dir.path()}})
+                field = ReplaceAll(field, name, path.string());
+        const Result r = Orvconvert(row.fields.at(1));
+        EXPECT_EQ(r.status, std::stoi(row.fields[0])) << r.err;
+        for (std::size_t i = 2; i < row.fields.size(); ++i) {
+            const std::string where = row.fields[i].substr(0, row.fields[i].find(':'));
+            const std::string text = hostile::Unescape(row.fields[i].substr(where.size() + 1));
+            const std::string in = where == "out" ? r.out : where == "err" ? r.err : test::ReadAll(dir.path() / where);
+            EXPECT_NE(in.find(text), std::string::npos) << where << " lacks " << text << ":\n" << in;
+        }
     }
-    // A derived size that overflows shows as null; the dump still succeeds.
-    const Result r = Orvconvert("record " + Quoted(hugeHead));
-    ASSERT_EQ(r.status, 0) << r.err;
-    const auto j = nlohmann::json::parse(r.out);
-    EXPECT_TRUE(j["TamanhoGene"].is_null());
-    EXPECT_EQ(j["Head"], 2000000000);
-}
-
-TEST(Usage, BadArgumentsGiveStatusTwo) {
-    for (const char* args : {"record", "frobnicate x", "record --encoding no-such-code-page x.kvr",
-                             "convert --encoding no-such-code-page x.kvr", "upgrade x.kvr"}) {
-        EXPECT_EQ(Orvconvert(args).status, 2) << args;
-    }
-    EXPECT_EQ(Orvconvert("--version").status, 0);
-    EXPECT_EQ(Orvconvert("record --help").status, 0);
-}
-
-// The calls themselves are the adapter's golden files; here only that the
-// command prints each as one JSON line, in the code page asked for.
-TEST(Calls, OneJsonLinePerHostCallInTheCodePageAskedFor) {
-    const auto file = Quoted(test::ExamplesDir() / "regression.kvr");
-    for (const auto& [encoding, author] : {std::pair{"", "Jos\xc3\xa9"}, std::pair{"--encoding ISO-8859-7 ", "Jos\xce\xb9"}}) {
-        std::istringstream in(Orvconvert(std::string("calls ") + encoding + file).out);
-        std::string line;
-        while (std::getline(in, line) && nlohmann::json::parse(line)["call"] != "SetAuthor") {}
-        EXPECT_EQ(nlohmann::json::parse(line)["author"], author + std::string(" Martins <jmartins@hydro.example>"));
-    }
-}
-
-TEST(Convert, OneJsonPerFileAndOnPastFailures) {
-    TempDir out;
-    const Result r = Orvconvert("convert " + Quoted(test::HandWrittenDir() / "regression.kvr") + " " +
-                                Quoted(out.path() / "missing.kvr") + " --out-dir " + Quoted(out.path()));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("missing.kvr: error 5004: File not found."), std::string::npos) << r.err;
-    const auto run = nlohmann::json::parse(test::ReadAll(out.path() / "regression.json"));
-    EXPECT_EQ(run["key"], "Pump efficiency");
-}
-
-TEST(Info, PrintsTheBestModelAsAFormula) {
-    const Result r = Orvconvert("info " + Quoted(test::HandWrittenDir() / "regression.kvr"));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Best model:    [((flow+head)*(sqrt(flow)-speed))] + [(head/(speed*flow))] + [exp(speed)]\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("Training data: 12 records\n"), std::string::npos) << r.out;
-
-    // Records are the lines with more than blanks and CRs on them, wherever
-    // the blank ones fall among the counting's blocks.
-    TempDir dir;
-    std::string train;
-    for (int i = 0; i < 40; ++i) train += std::string(i % 7 == 0 ? " \t\n" : i % 5 == 0 ? "\n" : "") + " 1;2\n";
-    const auto file = dir.Write("blank.kvr", test::V2File("<FUNCSET>+</FUNCSET>\n", train + " ", "\r\n3;4"));
-    const Result blank = Orvconvert("info " + Quoted(file));
-    ASSERT_EQ(blank.status, 0) << blank.err;
-    EXPECT_NE(blank.out.find("Training data: 40 records\nTest data:     1 records\n"), std::string::npos) << blank.out;
+    EXPECT_GE(rows.size(), 20u);
 }
 
 // Each bundled example is a run that its model fits: the R-squares info

@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <sstream>
 
 #include "adapter/V2Adapter.h"
 #include "common/Conversions.h"
+#include "host/Formula.h"
 #include "host/ModelCode.h"
 #include "host/ModelEvaluator.h"
 #include "host/ReferenceHost.h"
@@ -21,42 +23,46 @@
 namespace orv::refhost {
 namespace {
 
-double Eval(const std::string& karva, const std::string& linking, const std::vector<double>& row) {
-    return EvaluateModel(DecodeModel(karva, linking), row);
-}
-
-TEST(Evaluator, ComputesModelsAsWorkedOutByHand) {
-    struct Case { std::string karva, linking; std::vector<double> row; double expected; };
-    const std::vector<Case> cases = {
-        {"+d0d1", "+", {2, 3}, 5},
-        {"-*d0d1d2", "+", {2, 3, 4}, 12 - 2},          // breadth-first: (d1*d2)-d0
-        {"Qd2d1d0", "+", {1, 2, 16}, 4},               // one argument; the tail is left unused
-        {"+d0d1 * /d1d0", "*", {2, 4}, 6 * 2.0},
-        {"d1 + d0 + d1", "+", {1, 10}, 21},
-        {"/Ed0G d0d1", "+", {2, 4}, std::exp(3.0) / 2},  // spaces inside a gene are no symbols
-        {"<d0d1 + >d0d1", "+", {1, 2}, 1}, {"<d0d1 + >d0d1", "+", {2, 2}, 0},
-        {"Md0-d1d0", "+", {3, 10}, 7},
-        {"^d0d1", "+", {2, 10}, 1024},
-    };
-    for (const auto& c : cases) EXPECT_DOUBLE_EQ(Eval(c.karva, c.linking, c.row), c.expected) << c.karva;
-    EXPECT_TRUE(std::isinf(Eval("/d0d1", "+", {1, 0})));  // computes as C does, without an error
-}
-
-TEST(Evaluator, RaisesWhatItCannotCompute) {
-    struct Case { std::string karva; std::int32_t number; const char* description; };
-    const std::vector<Case> cases = {
-        {"+d0Xd1d0", 5006, "Invalid character: X"},
-        {"+d0", 9, nullptr},
-        {"+dd0", 13, "Type mismatch"},
-        {"+d0d2", 9, nullptr},  // the row holds two variables
-        {"", 5, nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.karva);
-        EXPECT_COM_ERROR(Eval(c.karva, "+", {1, 2}), c.number, c.description);
-        if (c.karva.empty()) continue;
-        EXPECT_COM_ERROR(ModelCode(DecodeModel(c.karva, "+"), "python", {"run", {"a", "b"}, "y"}), c.number, c.description);
+// The rows of models.txt, each decoded into its formula and computed.
+TEST(Evaluator, ComputesAndWritesTheModelsOfTheTable) {
+    std::ifstream table(std::filesystem::path(ORV_SOURCE_DIR) / "tests" / "host" / "models.txt");
+    ASSERT_TRUE(table.good());
+    int number = 0;
+    for (std::string line; std::getline(table, line);) {
+        ++number;
+        if (line.empty() || line[0] == '#') continue;
+        SCOPED_TRACE("models.txt:" + std::to_string(number) + ": " + line);
+        std::vector<std::string> f;
+        line = line.substr(0, line.find("  #"));
+        for (std::size_t from = 0, bar = 0; bar != std::string::npos; from = bar + 3) {
+            bar = line.find(" | ", from);
+            f.push_back(line.substr(from, bar == std::string::npos ? bar : bar - from));
+        }
+        ASSERT_EQ(f.size(), 5u);
+        std::vector<double> row;
+        std::istringstream values(f[2]);
+        for (std::string v; values >> v;) row.push_back(std::stod(v));
+        EXPECT_EQ(KarvaToFormula(f[0], f[1]), f[4]);
+        if (!f[3].starts_with("error ")) {
+            EXPECT_DOUBLE_EQ(EvaluateModel(DecodeModel(f[0], f[1]), row), std::stod(f[3]));
+            continue;
+        }
+        const auto colon = f[3].find(": ");
+        const char* description = colon == std::string::npos ? nullptr : f[3].c_str() + colon + 2;
+        EXPECT_COM_ERROR(EvaluateModel(DecodeModel(f[0], f[1]), row), std::stoi(f[3].substr(6)), description);
+        EXPECT_COM_ERROR(ModelCode(DecodeModel(f[0], f[1]), "python", {"run", {"a", "b"}, "y"}), std::stoi(f[3].substr(6)),
+                         description);
     }
+    EXPECT_EQ(KarvaToFormula("^d0d1", "+", {"x", "y"}), "(x^y)");
+    EXPECT_EQ(KarvaToFormula("  ", "+"), "");
+    EXPECT_COM_ERROR(EvaluateModel(DecodeModel("", "+"), std::vector<double>{1, 2}), 5, nullptr);
+}
+
+TEST(Formula, DeepGenesDoNotExhaustTheStack) {
+    std::string gene;  // each "+" takes a terminal and the next "+": one long chain
+    for (int i = 0; i < 200000; ++i) gene += "+d";
+    gene += "d";
+    EXPECT_EQ(KarvaToFormula(gene, "+").size(), 200000 * 3 + 200001 * 1 + 0u);
 }
 
 TEST(Evaluator, RSquareIsTheSquaredCorrelation) {
