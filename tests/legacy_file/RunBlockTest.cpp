@@ -1,7 +1,7 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 
 #include "legacy_file/clsFileParser.h"
 #include "platform/Platform.h"
@@ -15,36 +15,23 @@ namespace {
 using test::ScopedLocale;
 using test::TempDir;
 
-TEST(PreencherRun, AppliesOneLine) {
-    const struct { const char* tag; const char* value; std::function<bool(const clsRun&)> check; } cases[] = {
-        {"GENERATIONS", "500", [](const clsRun& r) { return r.Geracoes() == 500; }},
-        {"PRECISION", "0,125", [](const clsRun& r) { return r.Precision() == 0.125; }},
-        {"PRECISION", "0.125", [](const clsRun& r) { return r.Precision() == 0.125; }},
-        {"TRNRSQ", "-1,#IND", [](const clsRun& r) { return r.rsQuareRun() == -1; }},
-        {"TESTRSQ", "-1,#IND", [](const clsRun& r) { return r.RsquareVal() == -1; }},
-        {"FUNCSET", "+-*/wW", [](const clsRun& r) { return r.FunctionSet() == "+-*/<>"; }},
-        {"FIELDNAMES", "", [](const clsRun& r) { return r.FieldNames().empty() && !r.FieldNamesExistem(); }},
-        {"FIELDNAMES", "a;b", [](const clsRun& r) { return r.FieldNames() == "a;b" && r.FieldNamesExistem(); }},
-        {"SHOWINTERACTIVE", "0", [](const clsRun& r) { return !r.ShowInteractive(); }},
-    };
+TEST(PreencherRun, AppliesTheLinesInOrder) {
     for (const char* locale : {test::kPointLocale, test::kCommaLocale}) {
-        ScopedLocale scoped(locale);
-        for (const auto& c : cases) {
+        for (const auto& row : test::DataRows("legacy_file/data/run-block-lines.txt")) {
             clsRun run;
-            EXPECT_TRUE(clsFileParser().PreencherRun(c.tag, c.value, run));
-            EXPECT_TRUE(c.check(run)) << locale << " " << c.tag << " " << c.value;
+            {
+                ScopedLocale scoped(locale);
+                for (std::size_t i = 0; i + 1 < row.fields.size(); i += 2)
+                    EXPECT_TRUE(clsFileParser().PreencherRun(row[i], row[i + 1], run)) << row.where;
+            }
+            ScopedLocale point(test::kPointLocale);
+            EXPECT_THAT(clsFileParser().WriteRunBlock(run), testing::HasSubstr(row.fields.back() + "\r\n"))
+                << locale << " " << row.where;
         }
     }
-}
-
-TEST(PreencherRun, GenesAndLinkingFunctionFollowFileOrder) {
-    clsFileParser parser;
-    clsRun run;
-    parser.PreencherRun("GENES", "1", run);
-    parser.PreencherRun("LFUNCTION", "*", run);
-    EXPECT_EQ(run.LinkingFunction(), "*");
-    parser.PreencherRun("GENES", "1", run);
-    EXPECT_EQ(run.LinkingFunction(), "+");
+    clsRun run;  // the letters of the comparison functions in old files
+    clsFileParser().PreencherRun("FUNCSET", "+-*/wW", run);
+    EXPECT_EQ(run.FunctionSet(), "+-*/<>");
 }
 
 // A run with every setting of the RUN block away from its default.
