@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "run_record/clsRun.h"
@@ -28,13 +29,9 @@ TEST(ConvertValues, TakesAllFieldsInEitherLocale) {
         clsRun run;
         ASSERT_TRUE(run.ConvertValues(Join(GoodFields())));
         // Genes 1 is stored directly, so the linking code "*" of field 5 stays.
-        EXPECT_EQ(run.Genes(), 1);
-        EXPECT_EQ(run.LinkingFunction(), "*");
-        EXPECT_EQ(run.ErrorType(), 2);
-        EXPECT_DOUBLE_EQ(run.TwoPointRec(), 0.3);
-        EXPECT_EQ(run.FunctionSet(), "+-*/^G");
-        EXPECT_EQ(run.RISElements(), "4@5@0@0@0@0@0@0@0@0");
-        EXPECT_EQ(run.StopConditionIndex(), 2);
+        EXPECT_EQ(std::make_tuple(run.Genes(), run.LinkingFunction(), run.ErrorType(), run.TwoPointRec(), run.FunctionSet(),
+                                  run.RISElements(), run.StopConditionIndex()),
+                  std::make_tuple(1, "*", 2, 0.3, "+-*/^G", "4@5@0@0@0@0@0@0@0@0", 2));
     }
 }
 
