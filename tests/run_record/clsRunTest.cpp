@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <tuple>
 #include <vector>
 
+#include "legacy_file/clsFileParser.h"
 #include "run_record/clsRun.h"
 #include "support/TestSupport.h"
 
@@ -35,14 +38,33 @@ TEST(clsRunTest, MaxFitnessIsDerivedFromErrorTypeAndRecordCounts) {
 }
 
 // The names of categories and error types are rows of the RUN-line table
-// (tests/legacy_file/data/run-block-lines.txt); the separators have no tag.
-TEST(clsRunTest, SeparatorNames) {
-    clsRun run;
-    const std::pair<Long, const char*> separators[] = {{0, " "}, {1, ";"}, {2, "\t"}, {3, ","}, {7, ""}, {-1, ""}};
-    for (const auto& [code, text] : separators) {
-        run.Separador(code);
-        EXPECT_EQ(run.Separador_toString(), text) << code;
+// (tests/legacy_file/data/run-block-lines.txt).
+TEST(clsRunTest, DerivedValuesFollowTheSettings) {
+    const std::map<std::string, std::function<std::string(clsRun&)>> values = {
+        {"FactorLargura", [](clsRun& r) { return std::to_string(r.FactorLargura()); }},
+        {"TamanhoGene", [](clsRun& r) { return std::to_string(r.TamanhoGene()); }},
+        {"TamanhoCromossoma", [](clsRun& r) { return std::to_string(r.TamanhoCromossoma()); }},
+        {"Kexpression", [](clsRun& r) { return r.Kexpression(); }},
+        {"Separador_toString", [](clsRun& r) { return r.Separador_toString(); }},
+        {"FunctionSetValid", [](clsRun& r) {
+             const bool valid = r.FunctionSet_ValidaParaFormulaActual();
+             EXPECT_EQ(r.ValidarUmaFunctionSet(r.FunctionSet()), valid);
+             return valid ? "true" : "false";
+         }},
+    };
+    for (const auto& row : test::DataRows("run_record/data/derived.txt")) {
+        clsRun run;
+        std::size_t i = 0;
+        for (; row[i][0] != '='; i += 2) clsFileParser().PreencherRun(row[i], row[i + 1], run);
+        std::string got;
+        try {
+            got = values.at(row[i].substr(1))(run);
+        } catch (const ComError& e) {
+            got = "!" + std::to_string(e.Number());
+        }
+        EXPECT_EQ(got, row[i + 1]) << row.where;
     }
+    clsRun run;
     run.Category(5);
     EXPECT_EQ(run.Category_toString(), "");
 }
@@ -71,51 +93,6 @@ TEST(clsRunTest, AuthorAndCommentsAreHeldEscaped) {
     EXPECT_EQ(run.Author(), "x<y");
     run.Comments("one\ntwo\rthree");
     EXPECT_EQ(run.Comments_Serialize(), "one\ntwo\rthree");
-}
-
-TEST(clsRunTest, ChromosomeSizesWithOverflow) {
-    const std::tuple<const char*, Long, Long, Long, Long> cases[] = {
-        {"+-*/", 8, 3, 17, 51}, {"+", 7, 4, 15, 60}, {"", 9, 4, 1, 4}, {"", -5, 6, 1, 6}};
-    clsRun run;
-    for (const auto& [set, head, genes, gene, chromosome] : cases) {
-        run.FunctionSet(set);
-        run.Head(head);
-        run.Genes(genes);
-        EXPECT_EQ(run.FactorLargura(), *set ? 2 : 0);
-        EXPECT_EQ(run.TamanhoGene(), gene);
-        EXPECT_EQ(run.TamanhoCromossoma(), chromosome);
-    }
-    run.FunctionSet("+");
-    for (const Long head : {1'500'000'000, 2'147'483'647}) {  // head plus tail, then the tail alone
-        run.Head(head);
-        EXPECT_COM_ERROR(run.TamanhoGene(), err::kOverflow, nullptr);
-    }
-    run.Head(1'000'000);
-    run.Genes(2'000);
-    EXPECT_COM_ERROR(run.TamanhoCromossoma(), err::kOverflow, nullptr);
-}
-
-TEST(clsRunTest, KexpressionAndFunctionSetCheck) {
-    const std::pair<const char*, const char*> karvas[] = {
-        {"+d0d1 + *d1d0", "+d0d1*d1d0"}, {"  -d0d1  ", "-d0d1"}, {"+d0d1 * -d1d0 + d0", "+d0d1 * -d1d0d0"},
-        {"*d0 * d1", "*d0d1"},           {"", ""},
-    };
-    clsRun run;
-    for (const auto& [karva, expected] : karvas) {
-        run.Karva(karva);
-        EXPECT_EQ(run.Kexpression(), expected) << karva;
-    }
-    const std::tuple<const char*, const char*, bool> checks[] = {
-        {"+d0d1 + *d1d0", "+-", false}, {"+d0d1 + *d1d0", "+*", true}, {"*d0d1", "+", false}, {"*d0d1", "*", true},
-        {"d3", "", true},               {"+d0d1 * -d1d0 + d0", "+*-", false},  // the space left over is no function
-        {"+D0d1", "+", false},
-    };
-    for (const auto& [karva, set, ok] : checks) {
-        run.Karva(karva);
-        EXPECT_EQ(run.ValidarUmaFunctionSet(set), ok) << karva << " / " << set;
-        run.FunctionSet(set);
-        EXPECT_EQ(run.FunctionSet_ValidaParaFormulaActual(), ok);
-    }
 }
 
 // The text forms of the lists are rows of the RUN-line table; here the
