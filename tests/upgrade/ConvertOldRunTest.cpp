@@ -101,29 +101,23 @@ TEST(ConvertOldRun, RefusedFiles) {
 TEST(ConvertOldRun, ConcurrentUpgradesKeepTheirOwnData) {
     test::ScopedLocale locale(test::kPointLocale);
     test::TempDir dir;
-    constexpr std::size_t kRuns = 4;
-    std::vector<std::string> paths, expected, failures(kRuns);
-    for (std::size_t i = 0; i < kRuns; ++i) {
-        Lines data = {"<VarDep>"};
-        expected.emplace_back();
-        for (std::size_t row = 0; row < 500; ++row) {
-            data.push_back(std::to_string(i * 1000 + row));
-            expected.back() += data.back() + "\r\n";
-        }
-        paths.push_back(dir.Write("run" + std::to_string(i) + ".kvr", Version1Text(500, 0, 0, data)).string());
-    }
+    std::vector<std::string> failures(4);
     std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < kRuns; ++i)
+    for (std::size_t i = 0; i < failures.size(); ++i)
         threads.emplace_back([&, i] {
+            Lines data = {"<VarDep>"};
+            std::string expected;
+            for (std::size_t row = 0; row < 500; ++row) expected += data.emplace_back(std::to_string(i * 1000 + row)) + "\r\n";
+            const auto path = dir.Write("run" + std::to_string(i) + ".kvr", Version1Text(500, 0, 0, data)).string();
             try {
                 for (int round = 0; round < 5; ++round)
-                    if (Load(paths[i]).TrainValues() != expected[i]) failures[i] = "mixed up";
+                    if (Load(path).TrainValues() != expected) failures[i] = "mixed up";
             } catch (const ComError& e) {
                 failures[i] = e.Description();
             }
         });
     for (auto& t : threads) t.join();
-    for (std::size_t i = 0; i < kRuns; ++i) EXPECT_EQ(failures[i], "") << "run " << i;
+    EXPECT_EQ(failures, std::vector<std::string>(failures.size()));
 }
 
 }  // namespace
