@@ -1,7 +1,7 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 
 #include "legacy_file/clsFileParser.h"
 #include "platform/Platform.h"
@@ -15,36 +15,29 @@ namespace {
 using test::ScopedLocale;
 using test::TempDir;
 
-TEST(PreencherRun, AppliesOneLine) {
-    const struct { const char* tag; const char* value; std::function<bool(const clsRun&)> check; } cases[] = {
-        {"GENERATIONS", "500", [](const clsRun& r) { return r.Geracoes() == 500; }},
-        {"PRECISION", "0,125", [](const clsRun& r) { return r.Precision() == 0.125; }},
-        {"PRECISION", "0.125", [](const clsRun& r) { return r.Precision() == 0.125; }},
-        {"TRNRSQ", "-1,#IND", [](const clsRun& r) { return r.rsQuareRun() == -1; }},
-        {"TESTRSQ", "-1,#IND", [](const clsRun& r) { return r.RsquareVal() == -1; }},
-        {"FUNCSET", "+-*/wW", [](const clsRun& r) { return r.FunctionSet() == "+-*/<>"; }},
-        {"FIELDNAMES", "", [](const clsRun& r) { return r.FieldNames().empty() && !r.FieldNamesExistem(); }},
-        {"FIELDNAMES", "a;b", [](const clsRun& r) { return r.FieldNames() == "a;b" && r.FieldNamesExistem(); }},
-        {"SHOWINTERACTIVE", "0", [](const clsRun& r) { return !r.ShowInteractive(); }},
-    };
+TEST(PreencherRun, AppliesTheLinesInOrder) {
     for (const char* locale : {test::kPointLocale, test::kCommaLocale}) {
-        ScopedLocale scoped(locale);
-        for (const auto& c : cases) {
+        for (const auto& row : test::DataRows("legacy_file/data/run-block-lines.txt")) {
             clsRun run;
-            EXPECT_TRUE(clsFileParser().PreencherRun(c.tag, c.value, run));
-            EXPECT_TRUE(c.check(run)) << locale << " " << c.tag << " " << c.value;
+            std::string outcome;
+            {
+                ScopedLocale scoped(locale);
+                try {
+                    for (std::size_t i = 0; i + 1 < row.fields.size(); i += 2) clsFileParser().PreencherRun(row[i], row[i + 1], run);
+                } catch (const ComError& e) {
+                    outcome = "!" + std::to_string(e.Number()) + " ";
+                }
+            }
+            ScopedLocale point(test::kPointLocale);
+            const std::string& expected = row.fields.back();
+            EXPECT_EQ(outcome, expected[0] == '!' ? expected.substr(0, expected.find(' ') + 1) : "") << locale << " " << row.where;
+            EXPECT_THAT(clsFileParser().WriteRunBlock(run), testing::HasSubstr(expected.substr(outcome.size()) + "\r\n"))
+                << locale << " " << row.where;
         }
     }
-}
-
-TEST(PreencherRun, GenesAndLinkingFunctionFollowFileOrder) {
-    clsFileParser parser;
-    clsRun run;
-    parser.PreencherRun("GENES", "1", run);
-    parser.PreencherRun("LFUNCTION", "*", run);
-    EXPECT_EQ(run.LinkingFunction(), "*");
-    parser.PreencherRun("GENES", "1", run);
-    EXPECT_EQ(run.LinkingFunction(), "+");
+    clsRun run;  // the letters of the comparison functions in old files
+    clsFileParser().PreencherRun("FUNCSET", "+-*/wW", run);
+    EXPECT_EQ(run.FunctionSet(), "+-*/<>");
 }
 
 // A run with every setting of the RUN block away from its default.
@@ -85,11 +78,9 @@ TEST_P(RoundTrip, GivesEveryTaggedPropertyBack) {
     // An undefined R-square comes back as legacy files give it.
     saved.rsQuareRun(-1);
     EXPECT_EQ(clsFileParser().WriteRunBlock(loaded), clsFileParser().WriteRunBlock(saved));
-    EXPECT_EQ(loaded.LastSaved(), saveDate);
-    EXPECT_EQ(loaded.Key(), saved.Key());
     const std::string mark = v2LocaleSettings::DecimalSeparator();
-    EXPECT_EQ(loaded.TrainValues(), ReplaceAll(saved.TrainValues(), ".", mark));
-    EXPECT_EQ(loaded.ValidationValues(), saved.ValidationValues());
+    EXPECT_EQ(loaded.LastSaved() + "|" + loaded.Key() + "|" + loaded.TrainValues() + "|" + loaded.ValidationValues(),
+              saveDate + "|" + saved.Key() + "|" + ReplaceAll(saved.TrainValues(), ".", mark) + "|" + saved.ValidationValues());
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, RoundTrip,
@@ -111,10 +102,7 @@ TEST(SaveKvr, RewritesAHandWrittenRunLineForLine) {
 }
 
 TEST(SaveKvr, EmptyBlocksAndTheExtensionRule) {
-    const struct {
-        const char* name;
-        const char* file;
-    } cases[] = {{"run", "run.kvr"}, {"run.kvr", "run.kvr"}, {".kvr", ".kvr.kvr"}, {"abc", "abc.kvr"}, {"a.kv", "a.kv.kvr"},
+    const std::pair<const char*, const char*> cases[] = {{"run", "run.kvr"}, {"run.kvr", "run.kvr"}, {".kvr", ".kvr.kvr"}, {"abc", "abc.kvr"}, {"a.kv", "a.kv.kvr"},
                  {"run.KVR", "run.KVR.kvr"}, {"run.kvr.txt", "run.kvr.txt.kvr"}};
     TempDir dir;
     // Bare names, so that the short ones are really short.
@@ -122,12 +110,11 @@ TEST(SaveKvr, EmptyBlocksAndTheExtensionRule) {
     std::filesystem::current_path(dir.path());
     clsRun run;
     run.Key("k");
-    for (const auto& c : cases) {
-        ASSERT_TRUE(clsFileParser().SaveKvr(c.name, run));
-        const std::string text = test::ReadAll(dir.path() / c.file);
-        EXPECT_NE(text.find("</RUN>\r\n<VALUES>\r\n\r\n<TRAIN>\r\n</TRAIN>\r\n<TEST>\r\n</TEST>\r\n</VALUES>\r\n</ORV>\r\n"),
+    for (const auto& [name, file] : cases) {
+        ASSERT_TRUE(clsFileParser().SaveKvr(name, run));
+        EXPECT_NE(test::ReadAll(dir.path() / file).find("</RUN>\r\n<VALUES>\r\n\r\n<TRAIN>\r\n</TRAIN>\r\n<TEST>\r\n</TEST>\r\n</VALUES>\r\n</ORV>\r\n"),
                   std::string::npos)
-            << c.name;
+            << name;
     }
     std::filesystem::current_path(previous);
 }

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <map>
 #include <tuple>
 #include <vector>
 
+#include "legacy_file/clsFileParser.h"
 #include "run_record/clsRun.h"
 #include "support/TestSupport.h"
 
@@ -13,85 +17,81 @@ TEST(clsRunTest, FreshRecordAndNovoDefaults) {
     clsRun run;
     EXPECT_EQ(run.Category_toString() + run.LinkingFunction() + run.ErrorType_toString() + run.Separador_toString(),
               "FunctionFinding+Relative ");
-    EXPECT_EQ(run.FunctionSet(), "");
-    EXPECT_EQ(run.ISElements(), "0@0@0@0@0@0@0@0@0@0");
+    EXPECT_EQ(run.FunctionSet() + run.ISElements(), "0@0@0@0@0@0@0@0@0@0");
 
     run.LinkingFunction("*");
     run.Separador(2);
     run.Novo();
     EXPECT_EQ(std::make_tuple(run.TamanhoGene(), run.TamanhoCromossoma(), run.NumeroResultadosExp(), run.StopConditionIndex()),
               std::make_tuple(17, 51, 10, 3));
-    EXPECT_EQ(run.FunctionSet() + run.LinkingFunction(), "+-*/+");
-    EXPECT_TRUE(run.ShowInteractive());
-    EXPECT_EQ(run.Separador(), 2);  // left alone
+    EXPECT_EQ(run.FunctionSet() + run.LinkingFunction() + std::to_string(run.ShowInteractive()) + std::to_string(run.Separador()),
+              "+-*/+12");  // the separator left alone
     EXPECT_EQ(run.ArrayGops(), (std::array<Double, 6>{0.044, 0.1, 0.1, 0.3, 0.3, 0.0}));
 }
 
+// The derived values are rows of the RUN-line table (TRNMAXFIT, TESTMAXFIT);
+// no written line shows this overflow.
 TEST(clsRunTest, MaxFitnessIsDerivedFromErrorTypeAndRecordCounts) {
-    struct Case {
-        Long errorType, train, val;
-        Double run, valFitness;
-    } const cases[] = {{2, 25, 0, 1000.0, 0.0}, {3, 25, 4, 25.0, 4.0}, {1, 25, 4, 2500.0, 400.0}, {0, 0, 0, 0.0, 0.0}};
-    for (const auto& c : cases) {
-        clsRun run;
-        run.SelectionRange(100.0);
-        run.ErrorType(c.errorType);
-        run.NumeroResultadosExp(c.train);
-        run.NumeroResultadosValidar(c.val);
-        run.MaxFitnessRun(7.0);
-        run.MaxFitnessVal(7.0);
-        EXPECT_EQ(run.MaxFitnessRun(), c.run) << c.errorType;
-        EXPECT_EQ(run.MaxFitnessVal(), c.valFitness) << c.errorType;
-    }
     clsRun huge;
     huge.SelectionRange(1e308);
     huge.NumeroResultadosExp(10);
     EXPECT_COM_ERROR(huge.MaxFitnessRun(), err::kOverflow, nullptr);
 }
 
-TEST(clsRunTest, CodeTablesTranslateExactText) {
+// The names of categories and error types are rows of the RUN-line table
+// (tests/legacy_file/data/run-block-lines.txt).
+TEST(clsRunTest, DerivedValuesFollowTheSettings) {
+    const std::map<std::string, std::function<std::string(clsRun&, const std::string&)>> values = {
+        {"FactorLargura", [](clsRun& r, const std::string&) { return std::to_string(r.FactorLargura()); }},
+        {"TamanhoGene", [](clsRun& r, const std::string&) { return std::to_string(r.TamanhoGene()); }},
+        {"TamanhoCromossoma", [](clsRun& r, const std::string&) { return std::to_string(r.TamanhoCromossoma()); }},
+        {"Kexpression", [](clsRun& r, const std::string&) { return r.Kexpression(); }},
+        {"Separador_toString", [](clsRun& r, const std::string&) { return r.Separador_toString(); }},
+        {"FunctionSetValid", [](clsRun& r, const std::string&) {
+             const bool valid = r.FunctionSet_ValidaParaFormulaActual();
+             EXPECT_EQ(r.ValidarUmaFunctionSet(r.FunctionSet()), valid);
+             return valid ? "true" : "false";
+         }},
+        {"ISCopy", [](clsRun& r, const std::string& size) {
+             std::vector<Long> out(std::stoul(size), 77);
+             std::string text, error;
+             try {
+                 r.ISTransp_GetArray(out);
+             } catch (const ComError& e) {
+                 error = " !" + std::to_string(e.Number());
+             }
+             for (const Long v : out) text += (text.empty() ? "" : " ") + std::to_string(v);
+             return text + error;
+         }},
+    };
+    for (const auto& row : test::DataRows("run_record/data/derived.txt")) {
+        clsRun run;
+        std::size_t i = 0;
+        for (; row[i][0] != '='; i += 2) clsFileParser().PreencherRun(row[i], row[i + 1], run);
+        std::string got;
+        try {
+            const std::size_t space = std::min(row[i].find(' '), row[i].size());
+            got = values.at(row[i].substr(1, space - 1))(run, row[i].substr(space));
+        } catch (const ComError& e) {
+            got = "!" + std::to_string(e.Number());
+        }
+        EXPECT_EQ(got, row[i + 1]) << row.where;
+    }
     clsRun run;
-    run.ShowFullErrors(true);
-    run.Category_fromString("classification");
-    EXPECT_EQ(run.Category(), 0);
-    EXPECT_TRUE(run.ShowFullErrors());
-    run.Category_fromString("Classification");
-    EXPECT_EQ(run.Category(), 1);
-    EXPECT_FALSE(run.ShowFullErrors());
     run.Category(5);
     EXPECT_EQ(run.Category_toString(), "");
-
-    const std::tuple<const char*, Long, const char*> errorTypes[] = {
-        {"Absolute", 1, "Absolute"}, {"Rsquare", 2, "Rsquare"}, {"HitsNumber", 3, "HitsNumber"},
-        {"Relative", 0, "Relative"}, {"Hits", 0, "Relative"},   {"", 0, "Relative"}, {"absolute", 0, "Relative"},
-    };
-    for (const auto& [text, code, back] : errorTypes) {
-        run.ErrorType(3);
-        run.ErrorType_fromString(text);
-        EXPECT_EQ(run.ErrorType(), code) << text;
-        EXPECT_EQ(run.ErrorType_toString(), back);
-    }
-    const std::pair<Long, const char*> separators[] = {{0, " "}, {1, ";"}, {2, "\t"}, {3, ","}, {7, ""}, {-1, ""}};
-    for (const auto& [code, text] : separators) {
-        run.Separador(code);
-        EXPECT_EQ(run.Separador_toString(), text) << code;
-    }
 }
 
+// The linking function's refusals are rows of the RUN-line table.
 TEST(clsRunTest, ValidatingSettersKeepThePreviousCode) {
     clsRun run;
     run.ErrorType(2);
     for (Long bad : {4, -1}) EXPECT_COM_ERROR(run.ErrorType(bad), 2001, "Invalid Error type.");
     EXPECT_EQ(run.ErrorType(), 2);
-
-    run.LinkingFunction("*");
-    for (const char* bad : {"-", " +", "", "**"}) EXPECT_COM_ERROR(run.LinkingFunction(bad), 1001, "Invalid Linking Function - 1");
-    EXPECT_EQ(run.LinkingFunction(), "*");
     run.Genes(1);
     EXPECT_COM_ERROR(run.LinkingFunction("x"), 1001, "Invalid Linking Function - 0");
     run.LinkingFunction("*");
-    run.Genes(2);
-    EXPECT_EQ(run.LinkingFunction(), "*");
+    EXPECT_COM_ERROR(run.LinkingFunction("-"), 1001, "Invalid Linking Function - 1");
 }
 
 TEST(clsRunTest, AuthorAndCommentsAreHeldEscaped) {
@@ -108,100 +108,15 @@ TEST(clsRunTest, AuthorAndCommentsAreHeldEscaped) {
     EXPECT_EQ(run.Comments_Serialize(), "one\ntwo\rthree");
 }
 
-TEST(clsRunTest, ChromosomeSizesWithOverflow) {
-    const std::tuple<const char*, Long, Long, Long, Long> cases[] = {
-        {"+-*/", 8, 3, 17, 51}, {"+", 7, 4, 15, 60}, {"", 9, 4, 1, 4}, {"", -5, 6, 1, 6}};
+// The text forms of the lists are rows of the RUN-line table; here the
+// eleventh entry, which only the copy shows.
+TEST(clsRunTest, ElementListKeepsAnEleventhEntry) {
     clsRun run;
-    for (const auto& [set, head, genes, gene, chromosome] : cases) {
-        run.FunctionSet(set);
-        run.Head(head);
-        run.Genes(genes);
-        EXPECT_EQ(run.FactorLargura(), *set ? 2 : 0);
-        EXPECT_EQ(run.TamanhoGene(), gene);
-        EXPECT_EQ(run.TamanhoCromossoma(), chromosome);
-    }
-    run.FunctionSet("+");
-    for (const Long head : {1'500'000'000, 2'147'483'647}) {  // head plus tail, then the tail alone
-        run.Head(head);
-        EXPECT_COM_ERROR(run.TamanhoGene(), err::kOverflow, nullptr);
-    }
-    run.Head(1'000'000);
-    run.Genes(2'000);
-    EXPECT_COM_ERROR(run.TamanhoCromossoma(), err::kOverflow, nullptr);
-}
-
-TEST(clsRunTest, KexpressionAndFunctionSetCheck) {
-    const std::pair<const char*, const char*> karvas[] = {
-        {"+d0d1 + *d1d0", "+d0d1*d1d0"}, {"  -d0d1  ", "-d0d1"}, {"+d0d1 * -d1d0 + d0", "+d0d1 * -d1d0d0"},
-        {"*d0 * d1", "*d0d1"},           {"", ""},
-    };
-    clsRun run;
-    for (const auto& [karva, expected] : karvas) {
-        run.Karva(karva);
-        EXPECT_EQ(run.Kexpression(), expected) << karva;
-    }
-    const std::tuple<const char*, const char*, bool> checks[] = {
-        {"+d0d1 + *d1d0", "+-", false}, {"+d0d1 + *d1d0", "+*", true}, {"*d0d1", "+", false}, {"*d0d1", "*", true},
-        {"d3", "", true},               {"+d0d1 * -d1d0 + d0", "+*-", false},  // the space left over is no function
-        {"+D0d1", "+", false},
-    };
-    for (const auto& [karva, set, ok] : checks) {
-        run.Karva(karva);
-        EXPECT_EQ(run.ValidarUmaFunctionSet(set), ok) << karva << " / " << set;
-        run.FunctionSet(set);
-        EXPECT_EQ(run.FunctionSet_ValidaParaFormulaActual(), ok);
-    }
-}
-
-TEST(clsRunTest, ElementListTextForm) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"1@2@3@", "1@2@3@0@0@0@0@0@0@0"}, {"1@2@3", "1@2@3@0@0@0@0@0@0@0"}, {"", "0@0@0@0@0@0@0@0@0@0"},
-        {"@", "0@0@0@0@0@0@0@0@0@0"},      {"-4@ 5 ", "-4@5@0@0@0@0@0@0@0@0"},
-    };
-    clsRun run;
-    run.NumISElem(6);
-    for (const auto& [text, expected] : cases) {
-        run.ISElements("9@9@9@9@9@9@9@9@9@9");
-        run.ISElements(text);
-        EXPECT_EQ(run.ISElements(), expected) << text;
-    }
-    EXPECT_EQ(run.NumISElem(), 6);
-
     run.RISElements("1@2@3@4@5@6@7@8@9@10@11");
-    EXPECT_EQ(run.RISElements(), "1@2@3@4@5@6@7@8@9@10");
     run.RISElements("5");
     EXPECT_EQ(run.RISElementValues()[10], 11);
     EXPECT_COM_ERROR(run.RISElements("1@2@3@4@5@6@7@8@9@10@12@13"), err::kSubscriptOutOfRange, nullptr);
-    EXPECT_EQ(run.RISElements() + "@" + std::to_string(run.RISElementValues()[10]), "1@2@3@4@5@6@7@8@9@10@12");
-
-    const std::pair<const char*, const char*> bad[] = {
-        {"1@x@3", "1@0@0@0@0@0@0@0@0@0"}, {"1@@3", "1@0@0@0@0@0@0@0@0@0"}, {"1@2@@", "1@2@0@0@0@0@0@0@0@0"}};
-    for (const auto& [text, kept] : bad) {
-        EXPECT_COM_ERROR(run.ISElements(text), err::kTypeMismatch, nullptr);
-        EXPECT_EQ(run.ISElements(), kept) << text;
-    }
-}
-
-TEST(clsRunTest, ElementListCopyFollowsTheCount) {
-    clsRun run;
-    run.ISElements("1@2@3@4@5@6@7@8@9@10@11");
-    const std::tuple<Long, std::size_t, bool, std::vector<Long>> cases[] = {
-        {-1, 11, false, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 77}},
-        {2, 11, false, {1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 77}},
-        {10, 10, true, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},              // caller's array too short
-        {11, 12, true, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 77}},      // the list ends at 10
-        {0, 9, true, {77, 77, 77, 77, 77, 77, 77, 77, 77}},           // indexes 0 to 9 missing
-    };
-    for (const auto& [count, size, fails, expected] : cases) {
-        run.NumISElem(count);
-        std::vector<Long> out(size, 77);
-        if (fails) {
-            EXPECT_COM_ERROR(run.ISTransp_GetArray(out), err::kSubscriptOutOfRange, nullptr);
-        } else {
-            run.ISTransp_GetArray(out);
-        }
-        EXPECT_EQ(out, expected) << count << " into " << size;
-    }
+    EXPECT_EQ(run.RISElementValues()[10], 12);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/ComError.h"
 
@@ -61,6 +62,16 @@ std::string Crlf(std::string_view text);
 // A version-2.0 run file: header, the RUN block lines, then both data sets.
 std::string V2File(std::string_view run, std::string_view train = "", std::string_view test = "",
                    std::string_view header = "<ORV>\n<VERSION>2.0</VERSION>\n<NAME>demo</NAME>\n<RUN>\n");
+
+// The rows of a test table kept as text, tests/<file>: one row a line, fields
+// split at "|" and trimmed; "#" starts a comment line. Escapes \s (space),
+// \t, \r, \n, \0 and \\ give the bytes that trimming or the line would lose.
+struct DataRow {
+    std::string where;  // "file:line: text", for failure messages
+    std::vector<std::string> fields;
+    const std::string& operator[](std::size_t i) const { return fields.at(i); }
+};
+std::vector<DataRow> DataRows(const std::string& file);
 
 }  // namespace orv::test
 

@@ -1,60 +1,34 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "legacy_file/clsFileParser.h"
 #include "run_record/clsRun.h"
 #include "support/TestSupport.h"
 
 namespace orv {
 namespace {
 
-// The 24 fields of a version-1 settings line.
-std::vector<std::string> GoodFields() {
-    return {"C:\\data", "500", "1", "60", "7", "1", "25", "5", "3", "0.01", "2", "100",
-            "0.044", "0.3", "0,3", "0.1", "0.1", "+-*/PT", "0.1", "3", "1@2@3@0@0@0@0@0@0@0",
-            "0.1", "2", "4@5@0@0@0@0@0@0@0@0"};
-}
-
-std::string Join(const std::vector<std::string>& fields) {
-    std::string s;
-    for (const auto& f : fields) s += (s.empty() ? "" : "#") + f;
-    return s;
-}
-
-TEST(ConvertValues, TakesAllFieldsInEitherLocale) {
-    for (const char* name : {test::kPointLocale, test::kCommaLocale}) {
-        test::ScopedLocale locale(name);
-        clsRun run;
-        ASSERT_TRUE(run.ConvertValues(Join(GoodFields())));
-        // Genes 1 is stored directly, so the linking code "*" of field 5 stays.
-        EXPECT_EQ(run.Genes(), 1);
-        EXPECT_EQ(run.LinkingFunction(), "*");
-        EXPECT_EQ(run.ErrorType(), 2);
-        EXPECT_DOUBLE_EQ(run.TwoPointRec(), 0.3);
-        EXPECT_EQ(run.FunctionSet(), "+-*/^G");
-        EXPECT_EQ(run.RISElements(), "4@5@0@0@0@0@0@0@0@0");
-        EXPECT_EQ(run.StopConditionIndex(), 2);
-    }
-}
-
-// A failure keeps what was stored before the failing field and skips the
-// stop condition.
-TEST(ConvertValues, StopsAtTheFirstBadField) {
-    const std::pair<std::size_t, const char*> cases[] = {
-        {3, "sixty"}, {10, "7"}, {20, "1@2@3@4@5@6@7@8@9"}, {23, nullptr}};  // nullptr: the line ends before
-    for (const auto& [field, text] : cases) {
-        SCOPED_TRACE(field);
-        auto fields = GoodFields();
-        if (text) fields[field] = text;
-        else fields.resize(field);
-        clsRun run;
-        EXPECT_FALSE(run.ConvertValues(Join(fields)));
-        EXPECT_EQ(run.StopConditionIndex(), 0);
-        EXPECT_EQ(run.Geracoes(), 500);
-        // The IS list is stored entry by entry up to the missing tenth.
-        EXPECT_EQ(run.ISElements(), field == 20 ? "1@2@3@4@5@6@7@8@9@0" : field < 20 ? "0@0@0@0@0@0@0@0@0@0"
-                                                                                      : "1@2@3@0@0@0@0@0@0@0");
+TEST(ConvertValues, TakesTheFieldsUpToTheFirstBadOne) {
+    for (const char* locale : {test::kPointLocale, test::kCommaLocale}) {
+        for (const auto& row : test::DataRows("upgrade/data/settings-lines.txt")) {
+            std::vector<std::string> fields = {"C:\\data", "500", "1", "60", "7", "1", "25", "5", "3", "0.01", "2", "100",
+                                               "0.044", "0.3", "0,3", "0.1", "0.1", "+-*/PT", "0.1", "3",
+                                               "1@2@3@0@0@0@0@0@0@0", "0.1", "2", "4@5@0@0@0@0@0@0@0@0"};
+            if (row[1] == "cut") fields.resize(std::stoul(row[0]));
+            else if (!row[0].empty()) fields[std::stoul(row[0])] = row[1];
+            std::string line;
+            for (const auto& f : fields) line += (line.empty() ? "" : "#") + f;
+            clsRun run;
+            {
+                test::ScopedLocale scoped(locale);
+                EXPECT_EQ(run.ConvertValues(line) ? "true" : "false", row[2]) << locale << " " << row.where;
+            }
+            test::ScopedLocale point(test::kPointLocale);
+            EXPECT_THAT(clsFileParser().WriteRunBlock(run), testing::HasSubstr(row[3] + "\r\n")) << locale << " " << row.where;
+        }
     }
 }
 

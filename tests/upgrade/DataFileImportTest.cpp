@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 
 #include "legacy_file/clsFileParser.h"
@@ -9,77 +8,37 @@
 namespace orv {
 namespace {
 
-struct ImportCase {
-    const char* what;
-    std::string file;
-    bool namesLine;
-    Long separator;  // 0 space, 1 ";", 2 tab, 3 ","
-    bool accepted;
-    Long terminals, count;
-    std::string text, names;  // the stored data text and FieldNames
-};
-
-std::string Repeated(const std::string& line, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += line;
-    return out;
+// "{TEXT*N}" stands for TEXT repeated N times.
+std::string Expanded(const std::string& text) {
+    const auto open = text.find('{'), star = text.find('*', open), close = text.find('}', star);
+    if (open == std::string::npos) return text;
+    std::string out = text.substr(0, open);
+    for (int i = std::stoi(text.substr(star + 1, close - star - 1)); i > 0; --i) out += text.substr(open + 1, star - open - 1);
+    return out + Expanded(text.substr(close + 1));
 }
 
-const ImportCase kCases[] = {
-    {"one record", "1;2;3", false, 1, true, 2, 1, "1;2;3", ""},
-    {"names line", "x;y;z\r\n1;2;3\r\n4;5;6", true, 1, true, 2, 2, "1;2;3\r\n4;5;6", "x;y;z"},
-    {"non-numeric last field", "1 2 abc\r\n3 4 def\r\n", false, 0, true, 2, 2, "1 2 abc\r\n3 4 def\r\n", ""},
-    {"non-numeric terminal", "abc 2 3\r\n", false, 0, false, 2, 0, "", ""},
-    {"lines after the first empty line", "1;2\r\n3;4\r\n\r\n5;6\r\n", false, 1, true, 1, 2,
-     "1;2\r\n3;4\r\n\r\n5;6\r\n", ""},
-    {"runs of spaces", "  1    2  3\r\n 4   5 6  ", false, 0, true, 2, 2, "1 2 3\r\n4 5 6", ""},
-    // Three separators are one left-to-right pass away from two.
-    {"tripled separator", "1;;;2\r\n", false, 1, false, 2, 0, "", ""},
-    {"lone CR ends a line", "1\t2\r3\t4", false, 2, true, 1, 2, "1\t2\r3\t4", ""},
-    // The count looks at long texts a block at a time.
-    {"empty line far into the file", Repeated("1;2\r\n", 70) + "\r\n" + Repeated("5;6\r\n", 70), false, 1, true, 1,
-     70, Repeated("1;2\r\n", 70) + "\r\n" + Repeated("5;6\r\n", 70), ""},
-    {"lone CRs, then an empty line after CR LF", Repeated("1;2\r", 69) + "1;2\r\n\r\n" + Repeated("5;6\r", 70), false,
-     1, true, 1, 70, Repeated("1;2\r", 69) + "1;2\r\n\r\n" + Repeated("5;6\r", 70), ""},
-    {"a line that starts with LF is a record", Repeated("1;2\r\n", 69) + "\n1;2\r\n\r" + Repeated("5;6\r\n", 70),
-     false, 1, true, 1, 70, Repeated("1;2\r\n", 69) + "\n1;2\r\n\r" + Repeated("5;6\r\n", 70), ""},
-    {"doubled space far into the file", Repeated("1 2\r\n", 70) + "3  4\r\n" + Repeated("1 2\r\n", 70), false, 0, true, 1,
-     141, Repeated("1 2\r\n", 70) + "3 4\r\n" + Repeated("1 2\r\n", 70), ""},
-    {"comma decimals, semicolon separator", "1,5;2,5", false, 1, true, 1, 1, "1.5;2.5", ""},
-};
-
-void PrintTo(const ImportCase& c, std::ostream* os) { *os << c.what; }
-
-class DataFileImport : public ::testing::TestWithParam<ImportCase> {};
-
-TEST_P(DataFileImport, CountsChecksAndStoresTheTrainingSet) {
-    const ImportCase& c = GetParam();
-    SCOPED_TRACE(c.what);
+TEST(DataFileImport, CountsChecksAndStoresTheTrainingSet) {
     test::ScopedLocale locale(test::kPointLocale);
     test::TempDir dir;
-    const auto path = dir.Write("data.txt", c.file).string();
-    clsRun run;
-    run.FieldNamesExistem(c.namesLine);
-    run.FieldNames("old names");
-    run.TrainValues("old values");
-    clsFileParser parser;
-    ASSERT_EQ(parser.OpenDataFile(path, 0, c.separator, run), c.accepted);
-    EXPECT_EQ(run.NumeroTerminais(), c.terminals);
-    EXPECT_EQ(run.FieldNames(), c.names);
-    if (!c.accepted) {
-        EXPECT_EQ(run.TrainValues(), "old values");
-        EXPECT_EQ(run.TrainPathFile(), "");
-        return;
+    for (const auto& row : test::DataRows("upgrade/data/imports.txt")) {
+        SCOPED_TRACE(row.where);
+        const std::string file = Expanded(row[0]), path = dir.Write("data.txt", file).string();
+        clsRun run;
+        run.FieldNamesExistem(row[1] == "true");
+        run.FieldNames("old names");
+        run.TrainValues("old values");
+        clsFileParser parser;
+        const bool accepted = parser.OpenDataFile(path, 0, std::stoi(row[2]), run);
+        EXPECT_EQ(accepted ? "true" : "false", row[3]);
+        EXPECT_EQ(std::to_string(run.NumeroTerminais()) + "|" + run.FieldNames(), row[4] + "|" + row[7]);
+        const std::string count = accepted ? row[5] : "0";
+        EXPECT_EQ(std::to_string(parser.NumeroValoresFicheiro()) + " " + std::to_string(run.NumeroResultadosExp()) + " " +
+                      std::to_string(run.TrainingNumeroValoresFicheiro()),
+                  count + " " + count + " " + count);
+        EXPECT_EQ(run.TrainValues(), accepted ? (row[6] == "=" ? file : Expanded(row[6])) : "old values");
+        EXPECT_EQ(run.TrainPathFile(), accepted ? path : "");
     }
-    EXPECT_EQ(parser.NumeroValoresFicheiro(), c.count);
-    EXPECT_EQ(run.NumeroResultadosExp(), c.count);
-    EXPECT_EQ(run.TrainingNumeroValoresFicheiro(), c.count);
-    EXPECT_EQ(run.TrainValues(), c.text);
-    EXPECT_EQ(run.TrainPathFile(), path);
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, DataFileImport, ::testing::ValuesIn(kCases),
-                         [](const auto& p) { return "Case" + std::to_string(p.index); });
 
 TEST(DataFileImportSets, ValidationSetLeavesFieldNamesAndTrainingAlone) {
     test::TempDir dir;
