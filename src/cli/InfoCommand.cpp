@@ -20,7 +20,6 @@
 #include "host/Formula.h"
 #include "host/ReferenceHost.h"
 #include "host/ModelEvaluator.h"
-#include "legacy_file/clsFileParser.h"
 #include "upgrade/v2LocaleSettings.h"
 
 namespace orv::cli {
@@ -146,9 +145,11 @@ std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
     return texts;
 }
 
-SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& utf8,
+SummaryLines Summary(const clsRun& run, const refhost::ToUtf8& utf8,
                      const std::array<std::string, 2>* recomputedTexts) {
     SummaryLines lines;
+    // The loader marks a record it upgraded from 1.0, so the file need not be probed again.
+    const double version = run.GravadoEmVersaoAnterior() ? 1 : 2;
     auto line = [&lines](const char* label, const std::string& value) { lines.emplace_back(label, value); };
     line("Version:", version == 1 ? "1.0 (upgraded to 2.0 on load)" : "2.0");
     line("Key:", utf8(run.Key()));
@@ -178,16 +179,15 @@ SummaryLines Summary(double version, const clsRun& run, const refhost::ToUtf8& u
 
 }  // namespace
 
-SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8,
+SummaryLines RunSummary(const clsRun& run, const refhost::ToUtf8& utf8,
                         const std::array<std::string, 2>* recomputed) {
-    return Summary(version, run, utf8, recomputed);
+    return Summary(run, utf8, recomputed);
 }
 
 namespace {
 
 void PrintInfo(const std::string& file, const refhost::ToUtf8& utf8) {
-    const double version = clsFileParser().Version(PathArgument(file));
-    for (const auto& [label, value] : RunSummary(version, LoadAsConvert(file), utf8))
+    for (const auto& [label, value] : RunSummary(LoadAsConvert(file), utf8))
         std::cout << label << std::string(15 - std::min<std::size_t>(label.size(), 14), ' ') << value << '\n';
 }
 

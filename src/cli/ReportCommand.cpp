@@ -200,7 +200,6 @@ std::array<std::string, 2> Evaluate(const clsRun& run, const refhost::ModelTree&
 // The run's page content, and its line of the index.
 report::RunView View(const std::string& file, const refhost::ToUtf8& utf8, report::IndexRow& row) {
     const clsRun run = LoadAsConvert(file);
-    const double version = run.GravadoEmVersaoAnterior() ? 1 : 2;
     report::RunView v;
     v.file = Utf8(PathArgument(file).Native().filename());
     v.key = utf8(run.Key());
@@ -225,7 +224,7 @@ report::RunView View(const std::string& file, const refhost::ToUtf8& utf8, repor
     if (CountRecords(run.ValidationValues()) > 0)
         v.data.push_back(DataSet("Test", run.ValidationValues(), run, names, utf8));
     const auto recomputed = Evaluate(run, model, v);
-    v.summary = RunSummary(version, run, utf8, &recomputed);
+    v.summary = RunSummary(run, utf8, &recomputed);
     v.history = report::ParseEvolveHistory(run.EvolveHistory());
     v.generations = run.Geracoes();
     v.maxFitness = run.MaxFitnessRun();

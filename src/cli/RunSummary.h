@@ -17,11 +17,10 @@ namespace orv::cli {
 
 using SummaryLines = std::vector<std::pair<std::string, std::string>>;
 
-// version is the file's format version as the loader probed it (1 or 2).
 // Labels end with ":"; those of details of the line above start with blanks.
 // recomputed: the R-square texts (RecomputedText) of the training and test
 // data, when the caller has computed the model on them already.
-SummaryLines RunSummary(double version, const clsRun& run, const refhost::ToUtf8& utf8,
+SummaryLines RunSummary(const clsRun& run, const refhost::ToUtf8& utf8,
                         const std::array<std::string, 2>* recomputed = nullptr);
 
 // The model's outputs on data set k of the record (0 training, 1 test), its

@@ -162,8 +162,9 @@ public:
         converted_ = Unlocked(path_, *utf8_, [&] {
             // A version-1.0 upgrade works in a folder of its own, gone with it.
             const refhost::TempFolder upgradeFolder;
-            version_ = clsFileParser().Version(cli::PathArgument(where.bytes));
             auto record = V2Adapter::LoadForConversion(cli::PathArgument(where.bytes), upgradeFolder.Path());
+            // The loader marks a record it upgraded from 1.0; no second probe of the file.
+            version_ = record.GravadoEmVersaoAnterior() ? 1 : 2;
             return std::make_shared<cli::ConvertedRun>(cli::ConvertRecord(std::move(record), cli::DataHandOver::InMemory));
         });
         for (const auto& name : cli::ColumnNames(*converted_)) columns_.push_back((*utf8_)(name));
