@@ -116,11 +116,11 @@ std::string FunctionSetText(const std::string& set) {
 
 }  // namespace
 
-namespace {
-
-std::string ErrorText(const ComError& e) {
+std::string RecomputedErrorText(const ComError& e) {
     return "n/a (error " + std::to_string(e.Number()) + ": " + e.Description() + ")";
 }
+
+namespace {
 
 // R-square of the best model recomputed on the run's training and test data,
 // as texts to print beside the stored figures.
@@ -136,11 +136,11 @@ std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
                     model, record, k, [&](std::span<const double> t, std::span<const double> o) { sum.Add(t, o); });
                 texts[k] = RecomputedText(records, sum.Value());
             } catch (const ComError& e) {
-                texts[k] = ErrorText(e);
+                texts[k] = RecomputedErrorText(e);
             }
         }
     } catch (const ComError& e) {
-        texts.fill(ErrorText(e));
+        texts.fill(RecomputedErrorText(e));
     }
     return texts;
 }

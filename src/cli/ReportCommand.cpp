@@ -186,7 +186,7 @@ std::array<std::string, 2> Evaluate(const clsRun& run, const refhost::ModelTree&
                 }
             });
         } catch (const ComError& e) {
-            recomputed[k] = "n/a (error " + std::to_string(e.Number()) + ": " + e.Description() + ")";
+            recomputed[k] = RecomputedErrorText(e);
             if (v.modelNote.empty())
                 v.modelNote = "The model could not be computed on the data: error " + std::to_string(e.Number()) +
                               ": " + e.Description();

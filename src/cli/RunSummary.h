@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/ComError.h"
 #include "host/Encoding.h"
 #include "host/ModelEvaluator.h"
 #include "run_record/clsRun.h"
@@ -31,6 +32,8 @@ std::size_t FitOnRecord(const refhost::ModelTree& model, const clsRun& record, s
 
 // A recomputed R-square as `info` prints it.
 std::string RecomputedText(std::size_t records, std::optional<double> rSquare);
+// The same when computing raised e.
+std::string RecomputedErrorText(const ComError& e);
 
 // Records in a data text: its lines that hold more than blanks.
 std::size_t CountRecords(std::string_view values);
