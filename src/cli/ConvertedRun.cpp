@@ -10,15 +10,14 @@
 namespace orv::cli {
 
 ConvertedRun ConvertRecord(clsRun record, DataHandOver how) {
-    if (how == DataHandOver::Files) {
-        ConvertedRun converted{std::move(record), {}, nullptr};
-        converted.run = converted.host.CreateRun();
-        V2Adapter(converted.host).TransferLoadedRun(converted.record, converted.run);
-        return converted;
-    }
-    ConvertedRun converted{std::move(record), refhost::ReferenceHost(refhost::TempFolder::InMemory{}), nullptr};
+    const bool files = how == DataHandOver::Files;
+    ConvertedRun converted{std::move(record),
+                           files ? refhost::ReferenceHost() : refhost::ReferenceHost(refhost::TempFolder::InMemory{}),
+                           nullptr};
     converted.run = converted.host.CreateRun();
-    V2Adapter(converted.host).TransferLoadedRun(std::move(converted.record), converted.run);
+    V2Adapter adapter(converted.host);
+    if (files) adapter.TransferLoadedRun(converted.record, converted.run);
+    else adapter.TransferLoadedRun(std::move(converted.record), converted.run);
     return converted;
 }
 
