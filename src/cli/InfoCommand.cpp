@@ -145,8 +145,10 @@ std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
     return texts;
 }
 
-SummaryLines Summary(const clsRun& run, const refhost::ToUtf8& utf8,
-                     const std::array<std::string, 2>* recomputedTexts) {
+}  // namespace
+
+SummaryLines RunSummary(const clsRun& run, const refhost::ToUtf8& utf8,
+                        const std::array<std::string, 2>* recomputedTexts) {
     SummaryLines lines;
     // The loader marks a record it upgraded from 1.0, so the file need not be probed again.
     const double version = run.GravadoEmVersaoAnterior() ? 1 : 2;
@@ -175,13 +177,6 @@ SummaryLines Summary(const clsRun& run, const refhost::ToUtf8& utf8,
     line("Best model:", formula.empty() ? "(none)" : utf8(formula));
     if (!run.Karva().empty()) line("  Karva:", utf8(run.Karva()));
     return lines;
-}
-
-}  // namespace
-
-SummaryLines RunSummary(const clsRun& run, const refhost::ToUtf8& utf8,
-                        const std::array<std::string, 2>* recomputed) {
-    return Summary(run, utf8, recomputed);
 }
 
 namespace {
