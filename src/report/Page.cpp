@@ -186,6 +186,7 @@ std::string FitSection(const RunView& run) {
             out += ClassTable(d);
             const FitSample& f = *d.fit;
             strip = strip && f.Complete() && f.Records() <= kPerRecord;
+            if (!strip) continue;  // no strip: its rows would be thrown away
             HitRow row{d.name, {}};
             const double t = *run.classThreshold;
             for (const Point& p : f.Points()) row.hits.push_back((p.y >= t) == (p.x >= t));
