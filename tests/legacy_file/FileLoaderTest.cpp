@@ -62,13 +62,8 @@ TEST(LoadFile, EnvelopeFailures) {
 }
 
 TEST(LoadFile, ReadsTheRunAndTheValues) {
-    TempDir dir;
     // The last header NAME line is the key; one in the RUN block is an unknown tag.
-    const auto path = dir.Write("run.kvr", V2File("<GENERATIONS>500</GENERATIONS>\n<NAME>second > name</NAME>\n"
-                                                  "<generations>7</generations>\n  <CHROMOSOMES>9</CHROMOSOMES>\n"
-                                                  "<UNKNOWN>1</UNKNOWN>\n\n<PRECISION>0,25</PRECISION>\n",
-                                                  "1,5;2\n3;4,5\n", "", "<ORV>\n<NAME>first</NAME>\n<NAME>a>b<c</NAME>\n<RUN>\n"))
-                          .string();
+    const std::string path = (std::filesystem::path(ORV_SOURCE_DIR) / "tests" / "legacy_file" / "data" / "names-and-values.kvr").string();
     clsFileParser parser;
     clsRun run;
     run.Cromossomas(42);
