@@ -86,20 +86,18 @@ TEST(LoadFile, ALineEndSplitBetweenReadingPiecesIsOne) {
 // Whichever values text is the larger takes over the file's buffer and the
 // other is copied; an empty block leaves the record's text as it was.
 TEST(LoadFile, BothValuesTextsArriveWhateverTheirSizes) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"1;2\n", "3;4\n5;6\n7;8\n"}, {"1;2\n3;4\n", "5;6\n"}, {"", "9;9\n"}, {"1;1\n", ""}, {"2;2\n", "3;3\n"},
-    };
     TempDir dir;
     test::ScopedLocale locale(test::kPointLocale);
     const auto expected = [](const std::string& block) {
         return block.empty() ? std::string("kept") : Crlf(block.substr(0, block.size() - 1));
     };
-    for (const auto& [train, test] : cases) {
+    for (const auto& row : test::DataRows("legacy_file/data/values-blocks.txt")) {
+        const std::string &train = row[0], &test = row[1];
         clsRun run;
         run.TrainValues("kept");
         run.ValidationValues("kept");
         clsFileParser().LoadFile(dir.Write("f.kvr", V2File("", train, test)).string(), run);
-        EXPECT_EQ(run.TrainValues() + "|" + run.ValidationValues(), expected(train) + "|" + expected(test)) << train << test;
+        EXPECT_EQ(run.TrainValues() + "|" + run.ValidationValues(), expected(train) + "|" + expected(test)) << row.where;
     }
 }
 
