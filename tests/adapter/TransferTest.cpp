@@ -54,16 +54,14 @@ TEST_F(Transfer, MapsCodesToVersion3Values) {
         {[](clsRun& r) { r.Category(7); }, "set_gen#ProblemCategory", 1}, {[](clsRun& r) { r.ErrorType(1); }, "set_ff#ErrorType", 2},
         {[](clsRun& r) { r.StopConditionIndex(4); }, "run_status#EvolveUntil", 5},
     };
+    record.TrainValues(""), record.ValidationValues("");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
         clsRun r = record;
-        r.TrainValues(""), r.ValidationValues("");
         c.set(r);
-        refhost::ReferenceHost h;
-        auto plain = h.CreateRun();
-        V2Adapter(h).TransferLoadedRun(r, plain);
+        adapter.TransferLoadedRun(r, target);
         Json j;
-        refhost::AddSettingValue(j, *plain->Settings().Find(c.key), log.toUtf8);
+        refhost::AddSettingValue(j, *run->Settings().Find(c.key), log.toUtf8);
         EXPECT_EQ(j["value"], c.value);
     }
 }

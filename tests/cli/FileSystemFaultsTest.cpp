@@ -40,7 +40,7 @@ std::vector<std::string> Names(const fs::path& folder) {
 
 // The rows of fs-faults.txt.
 TEST(FileSystemFaults, ClearErrorsAndNothingLeftBehind) {
-    const auto rows = ReadTable("fs-faults.txt");
+    const auto rows = test::DataRows("cli/fs-faults.txt");
     EXPECT_GE(rows.size(), 10u);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.where);

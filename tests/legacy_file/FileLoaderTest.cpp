@@ -62,13 +62,8 @@ TEST(LoadFile, EnvelopeFailures) {
 }
 
 TEST(LoadFile, ReadsTheRunAndTheValues) {
-    TempDir dir;
     // The last header NAME line is the key; one in the RUN block is an unknown tag.
-    const auto path = dir.Write("run.kvr", V2File("<GENERATIONS>500</GENERATIONS>\n<NAME>second > name</NAME>\n"
-                                                  "<generations>7</generations>\n  <CHROMOSOMES>9</CHROMOSOMES>\n"
-                                                  "<UNKNOWN>1</UNKNOWN>\n\n<PRECISION>0,25</PRECISION>\n",
-                                                  "1,5;2\n3;4,5\n", "", "<ORV>\n<NAME>first</NAME>\n<NAME>a>b<c</NAME>\n<RUN>\n"))
-                          .string();
+    const std::string path = (std::filesystem::path(ORV_SOURCE_DIR) / "tests" / "legacy_file" / "data" / "names-and-values.kvr").string();
     clsFileParser parser;
     clsRun run;
     run.Cromossomas(42);
@@ -91,20 +86,18 @@ TEST(LoadFile, ALineEndSplitBetweenReadingPiecesIsOne) {
 // Whichever values text is the larger takes over the file's buffer and the
 // other is copied; an empty block leaves the record's text as it was.
 TEST(LoadFile, BothValuesTextsArriveWhateverTheirSizes) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"1;2\n", "3;4\n5;6\n7;8\n"}, {"1;2\n3;4\n", "5;6\n"}, {"", "9;9\n"}, {"1;1\n", ""}, {"2;2\n", "3;3\n"},
-    };
     TempDir dir;
     test::ScopedLocale locale(test::kPointLocale);
     const auto expected = [](const std::string& block) {
         return block.empty() ? std::string("kept") : Crlf(block.substr(0, block.size() - 1));
     };
-    for (const auto& [train, test] : cases) {
+    for (const auto& row : test::DataRows("legacy_file/data/values-blocks.txt")) {
+        const std::string &train = row[0], &test = row[1];
         clsRun run;
         run.TrainValues("kept");
         run.ValidationValues("kept");
         clsFileParser().LoadFile(dir.Write("f.kvr", V2File("", train, test)).string(), run);
-        EXPECT_EQ(run.TrainValues() + "|" + run.ValidationValues(), expected(train) + "|" + expected(test)) << train << test;
+        EXPECT_EQ(run.TrainValues() + "|" + run.ValidationValues(), expected(train) + "|" + expected(test)) << row.where;
     }
 }
 
