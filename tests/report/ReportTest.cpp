@@ -120,10 +120,9 @@ TEST(Chart, DrawsInsideThePlotAndBreaksLinesAtGaps) {
     ASSERT_EQ(lines.size(), 2u);
     const std::string steps = lines[1].node().attribute("points").value();
     EXPECT_EQ(std::count(steps.begin(), steps.end(), ','), 3);  // a corner between the two points
-    for (std::size_t i = 0; i + 1 < Coordinates(svg).size(); i += 2) {
-        const double x = Coordinates(svg)[i], y = Coordinates(svg)[i + 1];
-        EXPECT_TRUE(x >= 72 && x <= 728 && y >= 44 && y <= 248) << x << "," << y;
-    }
+    const auto xy = Coordinates(svg);
+    for (std::size_t i = 0; i + 1 < xy.size(); i += 2)
+        EXPECT_TRUE(xy[i] >= 72 && xy[i] <= 728 && xy[i + 1] >= 44 && xy[i + 1] <= 248) << xy[i] << "," << xy[i + 1];
 }
 
 // A big data set keeps each pixel column's extremes, not every point.
