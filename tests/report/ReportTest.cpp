@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <map>
 #include <numeric>
@@ -69,8 +70,7 @@ TEST(Axis, TicksCoverTheRangeInRoundSteps) {
         const double step = t[1] - t[0];
         EXPECT_GE(step, c.minStep);
         const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
-        EXPECT_TRUE(std::abs(mantissa - 1) < 1e-6 || std::abs(mantissa - 2) < 1e-6 ||
-                    std::abs(mantissa - 2.5) < 1e-6 || std::abs(mantissa - 5) < 1e-6)
+        EXPECT_TRUE(std::ranges::any_of(std::array{1.0, 2.0, 2.5, 5.0}, [&](double m) { return std::abs(mantissa - m) < 1e-6; }))
             << c.lo << ".." << c.hi << " step " << step;
     }
     for (const double bad : {kNaN, std::numeric_limits<double>::infinity()}) EXPECT_TRUE(NiceTicks(0, bad, 6).empty());
