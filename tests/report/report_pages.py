@@ -115,8 +115,7 @@ def main():
     rows = index.findall(".//tbody/tr")
     check(len(rows) == len(files), "index rows %d for %d files" % (len(rows), len(files)))
     error_rows = [row for row in rows if row.get("class") == "error"]
-    check([("".join(row.itertext())) for row in error_rows][:1] and "error 5002" in "".join(error_rows[0].itertext()),
-          "index error row for the foreign file")
+    check(error_rows and "error 5002" in "".join(error_rows[0].itertext()), "index error row for the foreign file")
     links = [a.get("href") for a in index.iter("a")]
     check(links == [n[:-4] + ".html" for n in names] + ["hostile%20%231.html", "regression-2.html"],
           "index links %r" % links)
