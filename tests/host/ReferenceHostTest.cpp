@@ -144,18 +144,6 @@ TEST(Catalogue, CoversTheLegacySymbols) {
     EXPECT_EQ(codes.size(), entries.size()) << "codes are unique";
 }
 
-TEST(TempFileWriter, WritesIntoAPrivateFolderRemovedWithTheHost) {
-    std::filesystem::path folder, file;
-    {
-        ReferenceHost host;
-        folder = host.TempPath();
-        file = host.CreateTempFileWriter()->WriteTempFile("a\r\nb");
-        EXPECT_EQ(test::ReadAll(file), "a\r\nb");
-        EXPECT_EQ(std::filesystem::path(file).parent_path(), folder);
-    }
-    EXPECT_FALSE(std::filesystem::exists(folder));
-}
-
 TEST(HostJson, StreamedRunIsTheDocumentWithOneRecordALine) {
     test::ScopedLocale locale(test::kPointLocale);
     ReferenceHost host;
