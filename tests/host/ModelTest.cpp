@@ -54,8 +54,6 @@ TEST(Evaluator, ComputesAndWritesTheModelsOfTheTable) {
                          description);
     }
     EXPECT_EQ(KarvaToFormula("^d0d1", "+", {"x", "y"}), "(x^y)");
-    EXPECT_EQ(KarvaToFormula("  ", "+"), "");
-    EXPECT_COM_ERROR(EvaluateModel(DecodeModel("", "+"), std::vector<double>{1, 2}), 5, nullptr);
 }
 
 TEST(Formula, DeepGenesDoNotExhaustTheStack) {

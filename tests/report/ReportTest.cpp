@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <map>
 #include <numeric>
@@ -47,11 +48,9 @@ TEST(History, ReadsEntriesAndCountsDamagedOnes) {
     };
     for (const auto& c : cases) {
         const History h = ParseEvolveHistory(c.text);
-        ASSERT_EQ(h.entries.size(), c.entries.size()) << c.text;
-        for (std::size_t i = 0; i < h.entries.size(); ++i) {
-            EXPECT_EQ(h.entries[i].generation, c.entries[i].first) << c.text;
-            EXPECT_EQ(h.entries[i].fitness, c.entries[i].second) << c.text;
-        }
+        std::vector<std::pair<double, double>> entries;
+        for (const auto& e : h.entries) entries.emplace_back(e.generation, e.fitness);
+        EXPECT_EQ(entries, c.entries) << c.text;
         EXPECT_EQ(h.unreadable, c.unreadable) << c.text;
     }
 }
@@ -71,8 +70,7 @@ TEST(Axis, TicksCoverTheRangeInRoundSteps) {
         const double step = t[1] - t[0];
         EXPECT_GE(step, c.minStep);
         const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
-        EXPECT_TRUE(std::abs(mantissa - 1) < 1e-6 || std::abs(mantissa - 2) < 1e-6 ||
-                    std::abs(mantissa - 2.5) < 1e-6 || std::abs(mantissa - 5) < 1e-6)
+        EXPECT_TRUE(std::ranges::any_of(std::array{1.0, 2.0, 2.5, 5.0}, [&](double m) { return std::abs(mantissa - m) < 1e-6; }))
             << c.lo << ".." << c.hi << " step " << step;
     }
     for (const double bad : {kNaN, std::numeric_limits<double>::infinity()}) EXPECT_TRUE(NiceTicks(0, bad, 6).empty());
@@ -122,10 +120,9 @@ TEST(Chart, DrawsInsideThePlotAndBreaksLinesAtGaps) {
     ASSERT_EQ(lines.size(), 2u);
     const std::string steps = lines[1].node().attribute("points").value();
     EXPECT_EQ(std::count(steps.begin(), steps.end(), ','), 3);  // a corner between the two points
-    for (std::size_t i = 0; i + 1 < Coordinates(svg).size(); i += 2) {
-        const double x = Coordinates(svg)[i], y = Coordinates(svg)[i + 1];
-        EXPECT_TRUE(x >= 72 && x <= 728 && y >= 44 && y <= 248) << x << "," << y;
-    }
+    const auto xy = Coordinates(svg);
+    for (std::size_t i = 0; i + 1 < xy.size(); i += 2)
+        EXPECT_TRUE(xy[i] >= 72 && xy[i] <= 728 && xy[i + 1] >= 44 && xy[i + 1] <= 248) << xy[i] << "," << xy[i + 1];
 }
 
 // A big data set keeps each pixel column's extremes, not every point.
@@ -170,7 +167,7 @@ TEST(Chart, HitStripKeepsCellsWhileTheyFitAndMergesRunsAfter) {
         std::fill(hits.begin() + static_cast<std::ptrdiff_t>(c.records / 2), hits.end(), false);
         const auto doc = ParseSvg(HitStripSvg({{"Training", hits}}));
         EXPECT_EQ(doc.select_nodes("//g/rect").size(), c.rects) << c.records;
-        EXPECT_NE(std::string(ParseSvg(HitStripSvg({{"Training", hits}})).child("svg").child_value("text")), "");
+        EXPECT_NE(std::string(doc.child("svg").child_value("text")), "");
     }
 }
 
