@@ -1,27 +1,20 @@
-// The hostile corpus through the COM server, as a host would call it: each
-// file gets the outcome orvconvert gives it on Linux, and every reference the
+// The hostile corpus through the COM server, in both bitnesses: each file
+// gets the outcome orvconvert gives it on Linux, and every reference the
 // server took from the host comes back.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include "../hostile/HostileCorpus.h"
-#include "Server.h"
+#include "TableHost.h"
 
 namespace orvtest {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(HostileCorpus, TheServerGivesEachFileItsOutcome) {
     const fs::path folder = SourcePath("tests/hostile");
     const auto cases = orv::hostile::ReadCases(folder / "outcomes.txt");
     ASSERT_GE(cases.size(), 60u);
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const fs::path scratch = fs::path(temp) / ("orv-hostile-" + std::to_string(GetCurrentProcessId()));
+    const fs::path scratch = fs::temp_directory_path() / ("orv-hostile-" + std::to_string(GetCurrentProcessId()));
     fs::create_directories(scratch);
-
     const ComPtr<_IConvertible> adapter = NewAdapter();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
