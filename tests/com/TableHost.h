@@ -1,5 +1,6 @@
-// The host every Windows test converts into, written from the interface
-// tables alone (data/host-tables.txt) with no header generated from our IDL.
+// The host every Windows test converts into, and the server as its callers
+// reach it. The host is written from the interface tables alone
+// (data/host-tables.txt), with no header generated from our IDL of it.
 // Its vtables are built at run time from the rows: a row's slot checks every
 // argument in the row's shape before the host uses it, and every other slot
 // (IDispatch's too) traps. So a method moved by one slot, or a text passed
