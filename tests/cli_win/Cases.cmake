@@ -23,6 +23,12 @@ if(CASE STREQUAL "record")
   expect(OUT "\"Key\": \"Pump efficiency\"")
   expect(OUT "\"Author\": \"José Martins <jmartins@hydro.example>\"")
   expect(OUT "\"Geracoes\": [0-9]+,")
+  # The same byte in another code page, and a name no code page has: the
+  # system's own tables decode the texts.
+  orvconvert(0 record --encoding ISO-8859-7 regression.kvr)
+  expect(OUT "\"Author\": \"Josι Martins")
+  orvconvert(2 record --encoding no-such-code-page regression.kvr)
+  expect(ERR "unknown encoding no-such-code-page")
 elseif(CASE STREQUAL "convert")
   # The data sets travel through the host's temporary folder.
   orvconvert(0 convert classification.kvr)

@@ -1,6 +1,6 @@
-// The COM server as a Windows host sees it: registered, created by ProgID and
-// called early bound, with the table host behind the run object. Late
-// binding is the script client's part (ConvertErrors.vbs).
+// The COM server as a Windows host sees it: registered, created and called
+// early bound, with the table host behind the run object. Creation by ProgID
+// and late binding are the script client's part (ConvertErrors.vbs).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -31,12 +31,8 @@ F Export(const char* name) {
 TEST(ComServer, ConvertsASampleRunIntoTheHostRun) {
     const char* golden = std::getenv("ORV_SAMPLE_CALLS");
     const fs::path expected = DataPath(golden ? golden : "sample.calls");
-    CLSID clsid{};
-    ASSERT_HRESULT_SUCCEEDED(CLSIDFromProgID(L"ORVConverter.V2Adapter", &clsid));
-    ComPtr<_IConvertible> adapter;
-    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IConvertible, &adapter));
     ResetLog();
-    ASSERT_HRESULT_SUCCEEDED(ConvertFresh(adapter.Get(), DataPath("sample.kvr")));
+    ASSERT_HRESULT_SUCCEEDED(ConvertFresh(NewAdapter().Get(), DataPath("sample.kvr")));
     std::string calls;
     for (const auto& c : g_log.calls) calls += c + "\n";
     if (std::getenv("ORV_UPDATE_GOLDEN")) std::ofstream(expected, std::ios::binary) << calls;
