@@ -52,17 +52,17 @@ inline std::string ReadFile(const fs::path& file) {
 
 // ---- The tables, read from their data file ----------------------------------
 
-// Shapes of arguments and results, in the order of their names in the data file.
-enum class Arg { Text, TextRef, Long, LongRef, Bool, DoubleRef, Object, Setting, KeyPair, Entry, Array, None };
-struct Param {
-    Arg arg = Arg::None;
+// The shape of an argument or of a result's place, named as in the data file.
+struct Shape {
+    bool ref = false;    // passed by reference
+    std::string name;    // a plain shape or a record; empty: none
     std::string object;  // Object: the interface the object must offer
 };
 struct Row {
     int position;
     std::string operation;
-    std::vector<Param> params;
-    Param out;
+    std::vector<Shape> params;
+    Shape out;
 };
 using Slot = void (*)();
 constexpr std::size_t kSlots = 7 + 64;  // past the highest position of every table
@@ -74,6 +74,7 @@ struct Interface {
 };
 struct Tables {
     std::map<std::string, Interface> interfaces;
+    std::map<std::string, std::vector<Shape>> records;  // their fields, at natural alignment
     std::vector<std::pair<std::string, CLSID>> classes;  // the host classes the server creates
 };
 const Tables& TheTables();
@@ -129,8 +130,7 @@ inline std::string Shown(BSTR text) {
     return out;
 }
 
-struct SettingValue { VARIANT value; LONG typeCode; };
-struct KeyPair { BSTR section, name; };
+// The host's function entry, kept and handed back.
 struct Entry {
     LONG code, count, attr3, reserved1;
     VARIANT_BOOL selected;
@@ -138,65 +138,65 @@ struct Entry {
     BSTR texts[5];  // attr0, key, content2, content1, spare
 };
 
-// An argument as the log shows it; false when it is not in its row's shape.
-// A setting's variant type and type code show in the log.
-inline bool Decode(const Param& p, W w, std::string& text) {
-    switch (p.arg) {
-    case Arg::Text: return IsText(reinterpret_cast<BSTR>(w)) && (text = Shown(reinterpret_cast<BSTR>(w)), true);
-    case Arg::TextRef: return Points<BSTR>(w) && Decode({Arg::Text, ""}, reinterpret_cast<W>(At<BSTR>(w)), text);
-    case Arg::Long: return text = std::to_string(static_cast<std::int32_t>(w)), true;
-    case Arg::LongRef: return Points<LONG>(w) && (text = std::to_string(At<LONG>(w)), true);
-    case Arg::Bool:
-        text = std::to_string(static_cast<std::int16_t>(w & 0xFFFF));
-        return text == "-1" || text == "0";
-    case Arg::DoubleRef: {
+inline std::size_t SizeOf(const std::string& name) {
+    if (name == "Long") return 4;
+    if (name == "Short" || name == "Bool") return 2;
+    if (name == "Double") return 8;
+    return name == "Variant" ? sizeof(VARIANT) : sizeof(void*);  // or a BSTR, an object, an array
+}
+
+// The value of the shape stored at the address, as the log shows it; false
+// when it is not in that shape.
+inline bool Decode(const Shape& s, W at, std::string& text) {
+    if (s.ref) return Points<W>(at) && Decode({false, s.name, s.object}, At<W>(at), text);
+    if (const auto record = TheTables().records.find(s.name); record != TheTables().records.end()) {
+        std::size_t offset = 0;
+        for (const Shape& field : record->second) {
+            const std::size_t size = SizeOf(field.name), align = std::min<std::size_t>(size, 8);
+            offset = (offset + align - 1) / align * align;
+            std::string part;
+            if (!Decode(field, at + offset, part)) return false;
+            text += (offset ? " " : "") + part;
+            offset += size;
+        }
+        return true;
+    }
+    if (IsBadReadPtr(reinterpret_cast<const void*>(at), SizeOf(s.name))) return false;
+    if (s.name == "Text") return IsText(At<BSTR>(at)) && (text = Shown(At<BSTR>(at)), true);
+    if (s.name == "Long") return text = std::to_string(At<std::int32_t>(at)), true;
+    if (s.name == "Short" || s.name == "Bool") {
+        text = std::to_string(At<std::int16_t>(at));
+        return s.name == "Short" || text == "-1" || text == "0";
+    }
+    if (s.name == "Double") {
         char digits[32];
-        return Points<double>(w) && (text.assign(digits, std::to_chars(digits, digits + 32, At<double>(w)).ptr), true);
+        return text.assign(digits, std::to_chars(digits, digits + 32, At<double>(at)).ptr), true;
     }
-    case Arg::Object: {
-        ComPtr<IUnknown> found;
-        const GUID& iid = Named(p.object).iid;
-        text = "object";
-        return Points<IUnknown*>(w) && At<IUnknown*>(w) && Points<void*>(At<W>(w)) &&
-               SUCCEEDED(At<IUnknown*>(w)->QueryInterface(iid, &found));
-    }
-    case Arg::Setting: {
-        if (!Points<SettingValue>(w)) return false;
-        SettingValue& s = At<SettingValue>(w);
+    if (s.name == "Variant") {
         VARIANT shown{};
-        VariantChangeTypeEx(&shown, &s.value, LOCALE_INVARIANT, 0, VT_BSTR);
-        text = "vt" + std::to_string(s.value.vt) + " " + Shown(shown.bstrVal) + " type" + std::to_string(s.typeCode);
+        VariantChangeTypeEx(&shown, &At<VARIANT>(at), LOCALE_INVARIANT, 0, VT_BSTR);
+        text = "vt" + std::to_string(At<VARIANT>(at).vt) + " " + Shown(shown.bstrVal);
         VariantClear(&shown);
         return true;
     }
-    case Arg::KeyPair: {
-        const KeyPair* k = Points<KeyPair>(w) ? &At<KeyPair>(w) : nullptr;
-        return k && IsText(k->section) && IsText(k->name) && (text = Shown(k->section) + "#" + Shown(k->name), true);
+    if (s.name == "Object") {
+        IUnknown* object = At<IUnknown*>(at);
+        ComPtr<IUnknown> found;
+        text = "object";
+        return object && Points<void*>(reinterpret_cast<W>(object)) &&
+               SUCCEEDED(object->QueryInterface(Named(s.object).iid, &found));
     }
-    case Arg::Entry: {
-        if (!Points<Entry>(w)) return false;
-        const Entry& e = At<Entry>(w);
-        text = std::to_string(e.code) + " " + std::to_string(e.count) + " " + std::to_string(e.attr3);
-        for (BSTR t : e.texts)
-            if (!IsText(t)) return false;
-            else text += " '" + Shown(t) + "'";
-        return e.selected == VARIANT_TRUE;
-    }
-    case Arg::Array: {  // of 32-bit integers from index 0
-        SAFEARRAY* a = Points<SAFEARRAY*>(w) ? At<SAFEARRAY*>(w) : nullptr;
-        VARTYPE vt = VT_EMPTY;
-        LONG low = -1, high = -1;
-        if (!Points<SAFEARRAY>(reinterpret_cast<W>(a)) || SafeArrayGetDim(a) != 1 || FAILED(SafeArrayGetVartype(a, &vt)) ||
-            vt != VT_I4 || FAILED(SafeArrayGetLBound(a, 1, &low)) || low != 0)
-            return false;
-        SafeArrayGetUBound(a, 1, &high);
-        for (LONG i = 0, element = 0; i <= high; ++i)
-            text += (i ? "," : "") + std::to_string((SafeArrayGetElement(a, &i, &element), element));
-        return true;
-    }
-    case Arg::None: break;
-    }
-    return false;
+    if (s.name != "Array") throw std::runtime_error("no shape " + s.name);
+    SAFEARRAY* a = At<SAFEARRAY*>(at);  // of 32-bit integers from index 0
+    VARTYPE vt = VT_EMPTY;
+    LONG low = -1, high = -1;
+    if (!Points<SAFEARRAY>(reinterpret_cast<W>(a)) || SafeArrayGetDim(a) != 1 || FAILED(SafeArrayGetVartype(a, &vt)) ||
+        vt != VT_I4 || FAILED(SafeArrayGetLBound(a, 1, &low)) || low != 0)
+        return false;
+    SafeArrayGetUBound(a, 1, &high);
+    for (LONG i = 0, element = 0; i <= high; ++i)
+        text += (i ? "," : "") + std::to_string((SafeArrayGetElement(a, &i, &element), element));
+    return true;
 }
 
 // ---- Host objects with table-built vtables -----------------------------------
@@ -250,12 +250,12 @@ public:
         std::vector<std::string> in(row->params.size());
         std::string line = row->operation;
         for (std::size_t i = 0; i < in.size(); ++i) {
-            if (!Decode(row->params[i], words[i], in[i]))
+            if (!Decode(row->params[i], reinterpret_cast<W>(&words[i]), in[i]))
                 return Refuse(where + " " + row->operation + ": argument " + std::to_string(i + 1) + " not in its shape");
             line += " " + in[i];
         }
-        const W out = row->out.arg == Arg::None ? 0 : words.back();
-        if (row->out.arg != Arg::None && !Points<void*>(out)) return Refuse(where + ": no place for the result");
+        const W out = row->out.name.empty() ? 0 : words.back();
+        if (out && !Points<void*>(out)) return Refuse(where + ": no place for the result");
         // The data file's path is a fresh name each time: which set, separator and names line.
         if (row->operation == "LoadFromFile") line = "LoadFromFile " + in[3] + " " + in[1] + " " + in[2];
         g_log.calls.push_back(line);
@@ -378,13 +378,9 @@ inline GUID ParseGuid(const std::string& text) {
 inline const Tables& TheTables() {
     static const auto calls = CallsBySlot(std::make_index_sequence<kSlots>());
     static const Tables tables = [] {
-        static const std::vector<std::string> kShapes = {"Text",   "TextRef", "Long",    "LongRef", "Bool", "DoubleRef",
-                                                         "Object", "Setting", "KeyPair", "Entry",   "Array"};
         const auto shape = [](const std::string& word) {
-            const auto colon = word.find(':');
-            const auto at = std::find(kShapes.begin(), kShapes.end(), word.substr(0, colon));
-            if (at == kShapes.end()) throw std::runtime_error("no shape " + word);
-            return Param{static_cast<Arg>(at - kShapes.begin()), colon == std::string::npos ? "" : word.substr(colon + 1)};
+            const std::size_t from = word[0] == '&' ? 1 : 0, colon = word.find(':');
+            return Shape{from == 1, word.substr(from, colon - from), colon == std::string::npos ? "" : word.substr(colon + 1)};
         };
         Tables t;
         Interface* itf = nullptr;
@@ -399,13 +395,15 @@ inline const Tables& TheTables() {
                 for (std::size_t s = 0; s < kSlots; ++s) itf->vtable[s] = s < 3 ? SupportVtable()[s] : calls[s][0];
             } else if (w[0] == "class") {
                 t.classes.emplace_back(w[1], ParseGuid(w[2]));
+            } else if (w[0] == "record") {
+                for (std::size_t i = 2; i < w.size(); ++i) t.records[w[1]].push_back(shape(w[i]));
             } else {
                 Row& row = itf->rows.emplace_back(Row{std::stoi(w[0]), w[1], {}, {}});
                 for (std::size_t i = 2; i < w.size(); ++i)
                     if (w[i] == "->") row.out = shape(w.at(++i));
                     else row.params.push_back(shape(w[i]));
                 const auto s = static_cast<std::size_t>(7 + row.position);
-                itf->vtable[s] = calls[s][row.params.size() + (row.out.arg == Arg::None ? 0 : 1)];
+                itf->vtable[s] = calls[s][row.params.size() + (row.out.name.empty() ? 0 : 1)];
             }
         }
         return t;
