@@ -26,18 +26,17 @@ TEST(FileSystemFaults, ClearErrorsAndNoFolderTakenAway) {
     wchar_t exe[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, exe, MAX_PATH);  // the DLL is built next to this program
     const fs::path dll = fs::path(exe).parent_path(), temp = fs::temp_directory_path();
-    const fs::path scratch = temp / ("orv-faults-" + std::to_string(GetCurrentProcessId()));
     const ComPtr<_IConvertible> adapter = NewAdapter();
     for (const auto& f : faults) {
         SCOPED_TRACE(f.name);
         // The upgrade's files of earlier conversions go; a private temporary folder stands in for the user's.
         for (const char* name : {"_kvr_temp_tmp_28214855245.kvr", kLock}) fs::remove(dll / name);
-        fs::create_directories(scratch);
-        SetEnvironmentVariableW(L"TMP", scratch.c_str());
+        const ScratchFolder scratch;
+        SetEnvironmentVariableW(L"TMP", scratch.path.c_str());
         fs::path file = SourcePath("examples/v1-regression.kvr");
         if (f.dllFolder) fs::create_directory(dll / f.dllFolder);
-        else fs::create_directory(file = scratch / "run.kvr");
-        if (f.tempBlocked) std::ofstream(scratch / "ORVConverter");
+        else fs::create_directory(file = scratch.path / "run.kvr");
+        if (f.tempBlocked) std::ofstream(scratch.path / "ORVConverter");
 
         ResetLog();
         EXPECT_EQ(ConvertFresh(adapter.Get(), file), f.result);
@@ -49,7 +48,6 @@ TEST(FileSystemFaults, ClearErrorsAndNoFolderTakenAway) {
             fs::remove(dll / f.dllFolder);
         }
         EXPECT_FALSE(fs::exists(dll / "traintemp.tmp") || fs::exists(dll / "valtemp.tmp"));
-        fs::remove_all(scratch);
     }
 }
 

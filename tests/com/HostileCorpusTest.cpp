@@ -13,18 +13,16 @@ TEST(HostileCorpus, TheServerGivesEachFileItsOutcome) {
     const fs::path folder = SourcePath("tests/hostile");
     const auto cases = orv::hostile::ReadCases(folder / "outcomes.txt");
     ASSERT_GE(cases.size(), 60u);
-    const fs::path scratch = fs::temp_directory_path() / ("orv-hostile-" + std::to_string(GetCurrentProcessId()));
-    fs::create_directories(scratch);
+    const ScratchFolder scratch;
     const ComPtr<_IConvertible> adapter = NewAdapter();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path file = orv::hostile::Materialise(c, folder / "corpus", scratch);
+        const fs::path file = orv::hostile::Materialise(c, folder / "corpus", scratch.path);
         ResetLog();
         const HRESULT hr = ConvertFresh(adapter.Get(), file);
         EXPECT_EQ(hr, c.error ? Raised(static_cast<unsigned>(c.error)) : S_OK) << std::hex << hr << " " << TakeError().description;
         if (c.repeat) fs::remove(file);
     }
-    fs::remove_all(scratch);
 }
 
 }  // namespace

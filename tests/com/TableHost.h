@@ -50,6 +50,18 @@ inline std::string ReadFile(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// A fresh folder of this process's under the temporary one; gone, with all it
+// holds, at the end.
+struct ScratchFolder {
+    const fs::path root = fs::temp_directory_path() / (L"orv-" + std::to_wstring(GetCurrentProcessId()));
+    const fs::path path;
+    explicit ScratchFolder(const std::wstring& name = L"scratch") : path(root / name) { fs::create_directories(path); }
+    ~ScratchFolder() {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+};
+
 // ---- The tables, read from their data file ----------------------------------
 
 // The shape of an argument or of a result's place, named as in the data file.

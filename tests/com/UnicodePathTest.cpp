@@ -8,17 +8,6 @@
 namespace orvtest {
 namespace {
 
-// A fresh folder whose name has 7 Greek and 2 CJK letters; gone at the end.
-struct GreekCjkFolder {
-    const fs::path path = fs::temp_directory_path() / (L"orv-" + std::to_wstring(GetCurrentProcessId())) /
-                          L"\u03a6\u03ac\u03ba\u03b5\u03bb\u03bf\u03c2 \u8cc7\u6599";
-    GreekCjkFolder() { fs::create_directories(path); }
-    ~GreekCjkFolder() {
-        std::error_code ec;
-        fs::remove_all(path.parent_path(), ec);
-    }
-};
-
 // The server there finds its folder, where a version-1.0 upgrade writes,
 // through its UTF-16 name; the upgrade's paths reach the host as ANSI text.
 TEST(UnicodePaths, ServerAndRunFilesInAFolderNamedOutsideTheCodePage) {
@@ -34,7 +23,7 @@ TEST(UnicodePaths, ServerAndRunFilesInAFolderNamedOutsideTheCodePage) {
     };
     wchar_t program[MAX_PATH] = {};
     ASSERT_GT(GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
-    const GreekCjkFolder folder;
+    const ScratchFolder folder(L"\u03a6\u03ac\u03ba\u03b5\u03bb\u03bf\u03c2 \u8cc7\u6599");  // 7 Greek, 2 CJK letters
     fs::copy_file(fs::path(program).parent_path() / L"ORVConverter.dll", folder.path / L"ORVConverter.dll");
     HMODULE copy = LoadLibraryW((folder.path / L"ORVConverter.dll").c_str());
     ASSERT_NE(copy, nullptr);
