@@ -4,17 +4,10 @@
 // the user's folder, and no folder of the user's is taken away.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <filesystem>
-#include <fstream>
-
-#include "Server.h"
+#include "TableHost.h"
 
 namespace orvtest {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(FileSystemFaults, ClearErrorsAndNoFolderTakenAway) {
     const char* const kLock = "_kvr_temp_tmp_28214855245.lock";
@@ -30,34 +23,31 @@ TEST(FileSystemFaults, ClearErrorsAndNoFolderTakenAway) {
         {"neither the DLL's folder nor the user's temporary folder can be written", kLock, true, Raised(75)},
         {"the DLL's folder cannot be written: the user's folder serves", kLock, false, S_OK},
     };
-    char exe[MAX_PATH] = {}, temp[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);  // the DLL is built next to this program
-    GetTempPathA(MAX_PATH, temp);
-    const fs::path dll = fs::path(exe).parent_path();
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);  // the DLL is built next to this program
+    const fs::path dll = fs::path(exe).parent_path(), temp = fs::temp_directory_path();
     const ComPtr<_IConvertible> adapter = NewAdapter();
     for (const auto& f : faults) {
         SCOPED_TRACE(f.name);
         // The upgrade's files of earlier conversions go; a private temporary folder stands in for the user's.
         for (const char* name : {"_kvr_temp_tmp_28214855245.kvr", kLock}) fs::remove(dll / name);
-        const fs::path scratch = fs::path(temp) / ("orv-faults-" + std::to_string(GetCurrentProcessId()));
-        fs::create_directories(scratch);
-        SetEnvironmentVariableA("TMP", scratch.string().c_str());
+        const ScratchFolder scratch;
+        SetEnvironmentVariableW(L"TMP", scratch.path.c_str());
         fs::path file = SourcePath("examples/v1-regression.kvr");
         if (f.dllFolder) fs::create_directory(dll / f.dllFolder);
-        else fs::create_directory(file = scratch / "run.kvr");
-        if (f.tempBlocked) std::ofstream(scratch / "ORVConverter");
+        else fs::create_directory(file = scratch.path / "run.kvr");
+        if (f.tempBlocked) std::ofstream(scratch.path / "ORVConverter");
 
         ResetLog();
         EXPECT_EQ(ConvertFresh(adapter.Get(), file), f.result);
         TakeError();
 
-        SetEnvironmentVariableA("TMP", temp);
+        SetEnvironmentVariableW(L"TMP", temp.c_str());
         if (f.dllFolder) {
             EXPECT_TRUE(fs::is_directory(dll / f.dllFolder)) << "the folder was taken away";
             fs::remove(dll / f.dllFolder);
         }
         EXPECT_FALSE(fs::exists(dll / "traintemp.tmp") || fs::exists(dll / "valtemp.tmp"));
-        fs::remove_all(scratch);
     }
 }
 

@@ -6,37 +6,10 @@
 // is not touched.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <set>
-
-#include "Server.h"
+#include "TableHost.h"
 
 namespace orvtest {
 namespace {
-
-namespace fs = std::filesystem;
-
-// The data files the recording host's writer made and left in the temporary folder.
-std::set<fs::path> DataFiles() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    std::set<fs::path> files;
-    for (const auto& e : fs::directory_iterator(temp)) {
-        const std::string name = e.path().filename().string();
-        if (name.rfind("orv", 0) == 0 && e.path().extension() == ".tmp") files.insert(e.path());
-    }
-    return files;
-}
-
-// Position (from 1) of the first host call from `from` on that starts with the text; past the end when none.
-std::size_t Find(const std::vector<std::string>& calls, const std::string& prefix, std::size_t from = 0) {
-    const auto at = std::find_if(calls.begin() + static_cast<std::ptrdiff_t>(from), calls.end(),
-                                 [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
-    return static_cast<std::size_t>(at - calls.begin()) + 1;
-}
 
 TEST(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
     const ComPtr<_IConvertible> adapter = NewAdapter();
@@ -49,11 +22,15 @@ TEST(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
         ResetLog();
         ASSERT_HRESULT_SUCCEEDED(ConvertFresh(adapter.Get(), entry.path()));
         const std::vector<std::string> calls = g_log.calls;
+        // Position (from 1) of the first call after the from-th that starts with the text.
+        const auto find = [&calls](const char* prefix, std::size_t from) {
+            while (from < calls.size() && !calls[from].starts_with(prefix)) ++from;
+            return from + 1;
+        };
         // The training file exists from its writing until its load returns;
         // the test set runs from after that load until the model begins.
-        const std::size_t written = Find(calls, "WriteTempFile"), loaded = Find(calls, "LoadFromFile 1", written);
-        const std::size_t model = Find(calls, "AttachRun", loaded);
-        const auto filesBefore = DataFiles();
+        const std::size_t written = find("WriteTempFile", 0), loaded = find("LoadFromFile 1", written);
+        const std::size_t model = find("AttachRun", loaded);
         for (std::size_t k = 1; k <= calls.size(); ++k) {
             SCOPED_TRACE("refused call " + std::to_string(k) + ": " + calls[k - 1]);
             ResetLog();
@@ -72,11 +49,7 @@ TEST(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
                 EXPECT_EQ(g_log.calls.size(), k) << "no call after the refused one";
             }
             std::size_t left = 0;
-            for (const auto& f : DataFiles()) {
-                if (filesBefore.count(f)) continue;
-                ++left;
-                fs::remove(f);
-            }
+            for (const auto& f : g_log.written) left += fs::remove(f);
             EXPECT_EQ(left, k > written && k <= loaded ? 1u : 0u);
         }
         EXPECT_TRUE(ReadFile(entry.path()) == before) << "the run file was changed";

@@ -1,37 +1,28 @@
-// The hostile corpus through the COM server, as a host would call it: each
-// file gets the outcome orvconvert gives it on Linux, and every reference the
+// The hostile corpus through the COM server, in both bitnesses: each file
+// gets the outcome orvconvert gives it on Linux, and every reference the
 // server took from the host comes back.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include "../hostile/HostileCorpus.h"
-#include "Server.h"
+#include "TableHost.h"
 
 namespace orvtest {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(HostileCorpus, TheServerGivesEachFileItsOutcome) {
     const fs::path folder = SourcePath("tests/hostile");
     const auto cases = orv::hostile::ReadCases(folder / "outcomes.txt");
     ASSERT_GE(cases.size(), 60u);
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const fs::path scratch = fs::path(temp) / ("orv-hostile-" + std::to_string(GetCurrentProcessId()));
-    fs::create_directories(scratch);
-
+    const ScratchFolder scratch;
     const ComPtr<_IConvertible> adapter = NewAdapter();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path file = orv::hostile::Materialise(c, folder / "corpus", scratch);
+        const fs::path file = orv::hostile::Materialise(c, folder / "corpus", scratch.path);
         ResetLog();
         const HRESULT hr = ConvertFresh(adapter.Get(), file);
         EXPECT_EQ(hr, c.error ? Raised(static_cast<unsigned>(c.error)) : S_OK) << std::hex << hr << " " << TakeError().description;
         if (c.repeat) fs::remove(file);
     }
-    fs::remove_all(scratch);
 }
 
 }  // namespace
