@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <limits>
 #include <utility>
 
 #include "adapter/V2Adapter.h"
@@ -66,7 +65,9 @@ TEST_F(Transfer, MapsCodesToVersion3Values) {
     }
 }
 
+// PutValue writes the key CheckKey found, and none before it has found one.
 TEST_F(Transfer, AKnownKeyGoesToPutValueAlone) {
+    EXPECT_COM_ERROR(run->Settings().PutValue({std::int32_t{1}, 3}), 91, nullptr);
     run->Settings().Set("set_gen#Head", {std::int32_t{0}, 3});
     Run();
     const auto values = Calls("PutValue");
@@ -162,18 +163,6 @@ TEST_F(Transfer, ABadModelAddsNothing) {
         EXPECT_TRUE(r->Models().Models().empty());
         EXPECT_TRUE(r->Data(1).Loaded()) << "what was sent before stays";
     }
-}
-
-TEST_F(Transfer, RecordAndTargetFailures) {
-    EXPECT_COM_ERROR(adapter.TransferLoadedRun(record, nullptr), 13, nullptr);
-    EXPECT_TRUE(log.calls.empty());
-    clsRun huge = record;
-    huge.FunctionSet(std::string(4097, '+'));
-    EXPECT_COM_ERROR(adapter.TransferLoadedRun(huge, target), 7, "Out of memory");
-    EXPECT_TRUE(log.calls.empty()) << "refused before the host is asked anything";
-    record.StopConditionIndex(std::numeric_limits<Long>::max());
-    EXPECT_COM_ERROR(Run(), 6, nullptr);
-    EXPECT_EQ(Calls("PutKeyedValue").size(), 33u);
 }
 
 }  // namespace
