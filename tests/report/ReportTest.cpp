@@ -31,11 +31,8 @@ TEST(History, ReadsEntriesAndCountsDamagedOnes) {
 
 // Ticks cover the range in round steps, few enough to label.
 TEST(Axis, TicksCoverTheRangeInRoundSteps) {
-    const struct { double lo, hi, minStep; } cases[] = {
-        {0, 10, 0}, {0.598, 0.719, 0}, {-3, 7, 0}, {5, 5, 0}, {0, 0, 0}, {1, 3, 1},
-        {-1e-300, 1e-300, 0}, {1138.47, 1200, 0}, {1e15, 1e15 + 3, 0}, {0, 200000, 1},
-    };
-    for (const auto& c : cases) {
+    for (const auto& row : test::DataRows("report/data/tick-ranges.txt")) {
+        const struct { double lo, hi, minStep; } c{std::stod(row[0]), std::stod(row[1]), std::stod(row[2])};
         const auto t = NiceTicks(c.lo, c.hi, 6, c.minStep);
         ASSERT_GE(t.size(), 2u) << c.lo << ".." << c.hi;
         EXPECT_LE(t.size(), 7u) << c.lo << ".." << c.hi;
