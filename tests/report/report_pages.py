@@ -21,6 +21,8 @@ import zlib
 import html5lib
 
 SVG = "{http://www.w3.org/2000/svg}"
+# The hostile run's file name: a page name that URLs must escape.
+HOSTILE = "hostile #1?\u00e9"
 
 FAILURES = []
 
@@ -93,7 +95,7 @@ def main():
     keep = sys.argv[6] if len(sys.argv) > 6 and sys.argv[5] == "--keep-screenshot" else None
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    hostile = os.path.join(work, "hostile #1?\u00e9.kvr")
+    hostile = os.path.join(work, HOSTILE + ".kvr")
     with open(hostile, "wb") as f:
         f.write(hostile_run(examples))
     foreign = os.path.join(work, "notes.kvr")
@@ -122,7 +124,7 @@ def main():
 
     # Each page parses strictly, fetches nothing and carries its charts.
     charts_expected = {"regression": 7, "classification": 8, "no-test-data": 4}
-    for name in [n[:-4] for n in names] + ["hostile #1?\u00e9"]:
+    for name in [n[:-4] for n in names] + [HOSTILE]:
         page = os.path.join(out, name + ".html")
         try:
             dom = parse(page)
@@ -147,7 +149,7 @@ def main():
                   "regression: columns named after the fields")
 
     # The run's texts show as text, and the model's error stands in for its charts.
-    dom = parse(os.path.join(out, "hostile #1?\u00e9.html"))
+    dom = parse(os.path.join(out, HOSTILE + ".html"))
     text = "".join(dom.itertext())
     check("</p><script>alert(1)</script> &amp; more" in text, "comments shown as text")
     check("Tom & Jerry's \"test\"" in dom.find(".//h1").text, "key shown as text")
