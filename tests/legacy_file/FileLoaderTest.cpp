@@ -24,10 +24,10 @@ TEST(Version, AnswersFromTheFirstLines) {
             EXPECT_EQ("!" + std::to_string(e.Number()), row[1]) << e.Description();
         }
     }
+    // A first line of megabytes and a missing file are rows of the hostile
+    // corpus and of the command table.
     const std::string tail(100000, 'x');
-    EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", "<ORV>" + tail).string()), -1);
     EXPECT_EQ(clsFileParser().Version(dir.Write("f.kvr", "<ORV>\r\n<VERSION>2.0</VERSION>" + tail).string()), 3);
-    EXPECT_EQ(clsFileParser().Version((dir.path() / "missing.kvr").string()), -2);
     EXPECT_EQ(clsFileParser().Version(dir.path().string()), -2);
     // A NUL would end the name early at the system call and reach f.kvr.
     EXPECT_EQ(clsFileParser().Version((dir.path() / "f.kvr").string() + std::string("\0.txt", 5)), -2);
