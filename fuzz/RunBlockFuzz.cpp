@@ -6,20 +6,15 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "common/TextLines.h"
 #include "legacy_file/clsFileParser.h"
 
 namespace {
 
+// Each line as the loader splits it.
 template <class F>
 void ForEachLine(std::string_view text, F&& f) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t cr = text.find('\r', start);
-        if (cr == std::string_view::npos) cr = text.size();
-        f(text.substr(start, cr - start));
-        start = cr + 1;
-        if (start < text.size() && text[start] == '\n') ++start;
-    }
+    for (orv::LineCursor lines(text); !lines.AtEnd();) f(lines.Next());
 }
 
 void Apply(const orv::clsFileParser& parser, std::string_view text, orv::clsRun& run) {

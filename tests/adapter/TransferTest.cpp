@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <limits>
 #include <utility>
 
 #include "adapter/V2Adapter.h"
@@ -66,7 +65,9 @@ TEST_F(Transfer, MapsCodesToVersion3Values) {
     }
 }
 
+// PutValue writes the key CheckKey found, and none before it has found one.
 TEST_F(Transfer, AKnownKeyGoesToPutValueAlone) {
+    EXPECT_COM_ERROR(run->Settings().PutValue({std::int32_t{1}, 3}), 91, nullptr);
     run->Settings().Set("set_gen#Head", {std::int32_t{0}, 3});
     Run();
     const auto values = Calls("PutValue");
@@ -142,38 +143,18 @@ TEST_F(Transfer, TransfersTheModelProgram) {
 }
 
 TEST_F(Transfer, ABadModelAddsNothing) {
-    struct Case { std::string karva; Long head; int number; };
-    const std::vector<Case> cases = {
-        {"+d0d1d0d1d0d1", 1, 9},      // more symbols than the chromosome holds
-        {"+dxd1", 2, 13},             // "d" without a number
-        {"+d0?d1", 2, 5006},          // unknown function
-        {"+d0d1", 1'000'000'000, 7},  // a chromosome too large to allocate
-        {"+d0d1", 32768, 7},          // 65,537 symbols: past any real chromosome
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.karva);
+    for (const auto& row : test::DataRows("adapter/data/bad-models.txt")) {
+        SCOPED_TRACE(row.where);
         refhost::ReferenceHost h;
         auto r = h.CreateRun();
         clsRun bad = record;
-        bad.Karva(c.karva);
-        bad.Head(c.head);
+        bad.Karva(row[0]);
+        bad.Head(std::stoi(row[1]));
         bad.Genes(1);
-        EXPECT_COM_ERROR(V2Adapter(h).TransferLoadedRun(bad, r), c.number, nullptr);
+        EXPECT_COM_ERROR(V2Adapter(h).TransferLoadedRun(bad, r), std::stoi(row[2]), nullptr);
         EXPECT_TRUE(r->Models().Models().empty());
         EXPECT_TRUE(r->Data(1).Loaded()) << "what was sent before stays";
     }
-}
-
-TEST_F(Transfer, RecordAndTargetFailures) {
-    EXPECT_COM_ERROR(adapter.TransferLoadedRun(record, nullptr), 13, nullptr);
-    EXPECT_TRUE(log.calls.empty());
-    clsRun huge = record;
-    huge.FunctionSet(std::string(4097, '+'));
-    EXPECT_COM_ERROR(adapter.TransferLoadedRun(huge, target), 7, "Out of memory");
-    EXPECT_TRUE(log.calls.empty()) << "refused before the host is asked anything";
-    record.StopConditionIndex(std::numeric_limits<Long>::max());
-    EXPECT_COM_ERROR(Run(), 6, nullptr);
-    EXPECT_EQ(Calls("PutKeyedValue").size(), 33u);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <iterator>
 #include <sstream>
 
-#include "cli/ChildRun.h"
 #include "cli/CliRun.h"
 #include "common/Conversions.h"
 #include "hostile/HostileCorpus.h"

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "cli/ChildRun.h"
+#include "cli/CliRun.h"
 #include "hostile/HostileCorpus.h"
 
 namespace orv {
@@ -14,18 +14,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#if defined(__SANITIZE_ADDRESS__)
-#define ORV_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ORV_UNDER_ASAN 1
-#endif
-#endif
-
 // A file under 64 KB converts or fails within 64 MB and one second; a larger
 // one within 64 MB plus three times its size.
 void ExpectWithinBudget(const test::ChildRun& child, std::uintmax_t bytes) {
-#if defined(ORV_UNDER_ASAN)
+#if defined(ORV_UNDER_SANITIZERS)
     (void)child, (void)bytes;  // shadow memory and slow code say nothing about the product
 #else
     constexpr std::uintmax_t kSmall = 64 * 1024;

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -25,20 +24,8 @@ namespace {
 
 // The rows of models.txt, each decoded into its formula and computed.
 TEST(Evaluator, ComputesAndWritesTheModelsOfTheTable) {
-    std::ifstream table(std::filesystem::path(ORV_SOURCE_DIR) / "tests" / "host" / "models.txt");
-    ASSERT_TRUE(table.good());
-    int number = 0;
-    for (std::string line; std::getline(table, line);) {
-        ++number;
-        if (line.empty() || line[0] == '#') continue;
-        SCOPED_TRACE("models.txt:" + std::to_string(number) + ": " + line);
-        std::vector<std::string> f;
-        line = line.substr(0, line.find("  #"));
-        for (std::size_t from = 0, bar = 0; bar != std::string::npos; from = bar + 3) {
-            bar = line.find(" | ", from);
-            f.push_back(line.substr(from, bar == std::string::npos ? bar : bar - from));
-        }
-        ASSERT_EQ(f.size(), 5u);
+    for (const auto& f : test::DataRows("host/models.txt")) {
+        SCOPED_TRACE(f.where);
         std::vector<double> row;
         std::istringstream values(f[2]);
         for (std::string v; values >> v;) row.push_back(std::stod(v));

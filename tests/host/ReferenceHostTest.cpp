@@ -106,18 +106,6 @@ TEST(DataSet, EveryShapeOfFieldReadsAsTheNumberConversionReadsIt) {
     }
 }
 
-TEST(RunSettings, CheckKeySelectsTheKeyForPutValue) {
-    RunSettings settings;
-    EXPECT_FALSE(settings.CheckKey("a#b"));
-    EXPECT_COM_ERROR(settings.PutValue({std::int32_t{1}, 3}), 91, nullptr);
-    settings.PutKeyedValue({"a", "b"}, {std::int32_t{1}, 3});
-    settings.PutKeyedValue({"c", "d"}, {std::string("x"), 8});
-    EXPECT_TRUE(settings.CheckKey("a#b"));
-    settings.PutValue({2.5, 5});
-    EXPECT_EQ(std::get<double>(settings.Find("a#b")->value), 2.5);
-    EXPECT_EQ(settings.All().front().key, "a#b") << "first-put order is kept";
-}
-
 TEST(ModelList, NumbersModelsFromOne) {
     ModelList list;
     auto first = std::make_shared<Model>(), second = std::make_shared<Model>();

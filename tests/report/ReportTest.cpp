@@ -12,56 +12,27 @@
 
 #include "report/Fit.h"
 #include "report/History.h"
-#include "report/Html.h"
 #include "report/Svg.h"
+#include "support/TestSupport.h"
 
 namespace orv::report {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-TEST(Html, EscapesMarkupAndLinks) {
-    const struct { const char* text; const char* html; const char* url; } cases[] = {
-        {"a<b>&\"c'", "a&lt;b&gt;&amp;&quot;c&#39;", "a%3Cb%3E%26%22c%27"},
-        {"plain-name_1.html", "plain-name_1.html", "plain-name_1.html"},
-        {"run #1?.html", "run #1?.html", "run%20%231%3F.html"},
-        {"Jos\xc3\xa9", "Jos\xc3\xa9", "Jos%C3%A9"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(HtmlEscape(c.text), c.html);
-        EXPECT_EQ(UrlEscape(c.text), c.url);
-    }
-}
-
 TEST(History, ReadsEntriesAndCountsDamagedOnes) {
-    const struct {
-        const char* text;
-        std::vector<std::pair<double, double>> entries;
-        std::size_t unreadable;
-    } cases[] = {
-        {"0;6@42;8@311;9", {{0, 6}, {42, 8}, {311, 9}}, 0},
-        {"0;120,5@88;181.25", {{0, 120.5}, {88, 181.25}}, 0},  // either decimal mark
-        {"0;1@", {{0, 1}}, 0},
-        {"", {}, 0},
-        {" 5 ; 2 @@7;3", {{5, 2}, {7, 3}}, 0},
-        {"x;1@2;2@3@4;5;6@1e999;1", {{2, 2}}, 4},
-    };
-    for (const auto& c : cases) {
-        const History h = ParseEvolveHistory(c.text);
-        std::vector<std::pair<double, double>> entries;
-        for (const auto& e : h.entries) entries.emplace_back(e.generation, e.fitness);
-        EXPECT_EQ(entries, c.entries) << c.text;
-        EXPECT_EQ(h.unreadable, c.unreadable) << c.text;
+    for (const auto& row : test::DataRows("report/data/history.txt")) {
+        const History h = ParseEvolveHistory(row[0]);
+        std::ostringstream entries;
+        for (const auto& e : h.entries) entries << (&e == h.entries.data() ? "" : " ") << e.generation << ":" << e.fitness;
+        EXPECT_EQ(entries.str() + "|" + std::to_string(h.unreadable), row[1] + "|" + row[2]) << row.where;
     }
 }
 
 // Ticks cover the range in round steps, few enough to label.
 TEST(Axis, TicksCoverTheRangeInRoundSteps) {
-    const struct { double lo, hi, minStep; } cases[] = {
-        {0, 10, 0}, {0.598, 0.719, 0}, {-3, 7, 0}, {5, 5, 0}, {0, 0, 0}, {1, 3, 1},
-        {-1e-300, 1e-300, 0}, {1138.47, 1200, 0}, {1e15, 1e15 + 3, 0}, {0, 200000, 1},
-    };
-    for (const auto& c : cases) {
+    for (const auto& row : test::DataRows("report/data/tick-ranges.txt")) {
+        const struct { double lo, hi, minStep; } c{std::stod(row[0]), std::stod(row[1]), std::stod(row[2])};
         const auto t = NiceTicks(c.lo, c.hi, 6, c.minStep);
         ASSERT_GE(t.size(), 2u) << c.lo << ".." << c.hi;
         EXPECT_LE(t.size(), 7u) << c.lo << ".." << c.hi;
@@ -78,12 +49,8 @@ TEST(Axis, TicksCoverTheRangeInRoundSteps) {
 }
 
 TEST(Axis, LabelsShowWhatTheStepNeeds) {
-    const struct { double value, step; const char* label; } cases[] = {
-        {0.25, 0.25, "0.25"}, {2.5, 0.5, "2.5"}, {1250, 250, "1250"}, {-1e-17, 0.2, "0.0"},
-        {3e8, 1e8, "300M"}, {2.5e6, 5e5, "2.5M"}, {5000, 1000, "5k"}, {-1.5e9, 5e8, "-1.5G"},
-        {4e15, 1e15, "4\u00d710\u00b9\u2075"}, {1e18, 1e18, "10\u00b9\u2078"}, {0.00002, 0.000005, "2.0\u00d710\u207b\u2075"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(TickLabel(c.value, c.step), c.label) << c.value;
+    for (const auto& row : test::DataRows("report/data/tick-labels.txt"))
+        EXPECT_EQ(TickLabel(std::stod(row[0]), std::stod(row[1])), row[2]) << row.where;
 }
 
 // What the page embeds must be well-formed XML with the texts given.
@@ -105,12 +72,12 @@ std::vector<double> Coordinates(const pugi::xml_node& svg) {
 }
 
 TEST(Chart, DrawsInsideThePlotAndBreaksLinesAtGaps) {
-    Chart c{"Fit <&>", "record", "y", {}, Reference{"limit & max", 5}, true};
+    Chart c{"Fit <&> \"q\"", "record", "y", {}, Reference{"limit & max", 5}, true};
     c.series.push_back({"model \"a\"", "#00f", SeriesStyle::Line, {{1, 1}, {2, kNaN}, {3, 3}, {4, 4}, {5, -2}}});
     c.series.push_back({"target", "#000", SeriesStyle::Steps, {{1, 0}, {2, 2}}});
     const auto doc = ParseSvg(ChartSvg(c));
     const auto svg = doc.child("svg");
-    EXPECT_STREQ(svg.child("title").text().get(), "Fit <&>");
+    EXPECT_STREQ(svg.child("title").text().get(), "Fit <&> \"q\"");
     std::vector<std::string> texts;
     for (auto t : svg.select_nodes("//text")) texts.push_back(t.node().text().get());
     for (const char* want : {"model \"a\"", "target", "limit & max", "record"})

@@ -21,6 +21,8 @@ import zlib
 import html5lib
 
 SVG = "{http://www.w3.org/2000/svg}"
+# The hostile run's file name: a page name that URLs must escape.
+HOSTILE = "hostile #1?\u00e9"
 
 FAILURES = []
 
@@ -93,7 +95,7 @@ def main():
     keep = sys.argv[6] if len(sys.argv) > 6 and sys.argv[5] == "--keep-screenshot" else None
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    hostile = os.path.join(work, "hostile #1.kvr")
+    hostile = os.path.join(work, HOSTILE + ".kvr")
     with open(hostile, "wb") as f:
         f.write(hostile_run(examples))
     foreign = os.path.join(work, "notes.kvr")
@@ -117,12 +119,12 @@ def main():
     error_rows = [row for row in rows if row.get("class") == "error"]
     check(error_rows and "error 5002" in "".join(error_rows[0].itertext()), "index error row for the foreign file")
     links = [a.get("href") for a in index.iter("a")]
-    check(links == [n[:-4] + ".html" for n in names] + ["hostile%20%231.html", "regression-2.html"],
+    check(links == [n[:-4] + ".html" for n in names] + ["hostile%20%231%3F%C3%A9.html", "regression-2.html"],
           "index links %r" % links)
 
     # Each page parses strictly, fetches nothing and carries its charts.
     charts_expected = {"regression": 7, "classification": 8, "no-test-data": 4}
-    for name in [n[:-4] for n in names] + ["hostile #1"]:
+    for name in [n[:-4] for n in names] + [HOSTILE]:
         page = os.path.join(out, name + ".html")
         try:
             dom = parse(page)
@@ -147,7 +149,7 @@ def main():
                   "regression: columns named after the fields")
 
     # The run's texts show as text, and the model's error stands in for its charts.
-    dom = parse(os.path.join(out, "hostile #1.html"))
+    dom = parse(os.path.join(out, HOSTILE + ".html"))
     text = "".join(dom.itertext())
     check("</p><script>alert(1)</script> &amp; more" in text, "comments shown as text")
     check("Tom & Jerry's \"test\"" in dom.find(".//h1").text, "key shown as text")
@@ -202,7 +204,6 @@ def screenshot(page, work, keep):
     if not os.path.exists(png):
         return []
     width, height, rows = png_pixels(png)
-    check((width, height) == (1000, 800), "screenshot size %dx%d" % (width, height))
     inked = sum(1 for row in rows for p in row if p != (255, 255, 255))
     check(inked > width * height // 50, "screenshot is blank (%d drawn pixels)" % inked)
     if keep:
