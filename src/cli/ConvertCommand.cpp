@@ -20,11 +20,9 @@ namespace orv::cli {
 namespace {
 
 // Converts the file into a reference host and writes the run as JSON to
-// standard output ("" or "-") or to the file out. The host keeps the data
-// files that the conversion hands it in memory: the JSON is the same, and a
-// large run's data is not written to the disk and read back.
+// standard output ("" or "-") or to the file out.
 void ConvertToJson(const std::string& file, const refhost::ToUtf8& toUtf8, const std::string& out) {
-    refhost::ReferenceHost host{refhost::TempFolder::InMemory{}};
+    refhost::ReferenceHost host;
     auto run = host.CreateRun();
     V2Adapter(host).Convert(PathArgument(file), run);
     if (out.empty() || out == "-") {

@@ -308,15 +308,7 @@ TempFolder::~TempFolder() {
 std::filesystem::path TempFolder::NextFile() { return path_ / ("data" + std::to_string(++counter_) + ".txt"); }
 
 std::string TempFolder::Keep(std::string text) {
-    // The caller deletes the "file" once loaded: its name lies in a folder of
-    // a random name that nobody made, so that the deletion finds nothing.
-    if (memoryFolder_.empty()) {
-        std::random_device random;
-        std::ostringstream name;
-        name << "orvhost-memory-" << std::hex << random() << random() << '/';
-        memoryFolder_ = name.str();
-    }
-    std::string name = memoryFolder_ + "data" + std::to_string(++counter_) + ".txt";
+    std::string name = "memory:data" + std::to_string(++counter_) + ".txt";
     held_[name] = std::move(text);
     return name;
 }

@@ -205,7 +205,6 @@ private:
     std::uint64_t counter_ = 0;
     bool inMemory_ = false;
     std::unordered_map<std::string, std::string> held_;
-    std::string memoryFolder_;  // the made-up folder of the names of held files
 };
 
 class TempFileWriter : public host::ITempFileWriter {
