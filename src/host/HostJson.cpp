@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string_view>
 
+#include "common/ComError.h"
 #include "common/Conversions.h"
 #include "host/PairedWork.h"
 #include "platform/Platform.h"
@@ -93,17 +95,44 @@ struct RecordLines {
     std::size_t capacity = 0, size = 0;
 };
 
+// Walks the records of a data set in order from a first one, block by block,
+// without looking each one up.
+class RecordCursor {
+public:
+    RecordCursor(const DataSet& data, std::size_t first) : blocks_(data.Blocks()) {
+        while (block_ < blocks_.size() && first >= blocks_[block_].rowEnds.size()) first -= blocks_[block_++].rowEnds.size();
+        row_ = first;
+    }
+    std::span<const double> Next() {
+        const DataRows& block = blocks_[block_];
+        const std::size_t start = row_ == 0 ? 0 : block.rowEnds[row_ - 1];
+        const std::span<const double> fields(block.values.data() + start, block.rowEnds[row_] - start);
+        if (++row_ == block.rowEnds.size()) {
+            ++block_;
+            row_ = 0;
+        }
+        return fields;
+    }
+
+private:
+    const std::vector<DataRows>& blocks_;
+    std::size_t block_ = 0, row_ = 0;
+};
+
 void FormatRecords(const DataSet& data, std::string_view rowStart, RecordLines& lines) {
+    if (lines.last > data.RecordCount()) throw ComError::SubscriptOutOfRange();
     std::size_t most = 0;
-    for (std::size_t r = lines.first; r < lines.last; ++r) most += rowStart.size() + 4 + data.Fields(r).size() * 42;
+    RecordCursor sizing(data, lines.first);
+    for (std::size_t r = lines.first; r < lines.last; ++r) most += rowStart.size() + 4 + sizing.Next().size() * 42;
     if (most > lines.capacity) {
         lines.text.reset(new char[most]);
         lines.capacity = most;
         platform::PreferLargePages(lines.text.get(), most);
     }
     char* p = lines.text.get();
+    RecordCursor records(data, lines.first);
     for (std::size_t r = lines.first; r < lines.last; ++r) {
-        const auto fields = data.Fields(r);
+        const auto fields = records.Next();
         const std::string_view start = r == 0 ? rowStart.substr(1) : rowStart;
         p = std::copy(start.begin(), start.end(), p);
         *p++ = '[';

@@ -155,6 +155,28 @@ const ColumnTag* FindColumn(std::string_view tag) {
 // Double; nullptr when the text at p is not of that shape.
 const char* PlainDecimalEnd(const char* p, const char* const end) {
     if (p != end && *p == '-') ++p;
+    if constexpr (std::endian::native == std::endian::little) {
+        // The usual value ends within eight characters: its first two
+        // characters that are not digits, found at once in a word (a
+        // character less "0" that is 10 or more sets its byte's high bit;
+        // the mark causes no carry into the bytes after it), end its whole
+        // part and its fraction.
+        if (end - p >= 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, p, 8);
+            const std::uint64_t digits = word ^ 0x3030303030303030;
+            std::uint64_t others = ((digits + 0x7676767676767676) | digits) & 0x8080808080808080;
+            const int stop = others == 0 ? 8 : std::countr_zero(others) / 8;
+            const auto at = static_cast<char>(word >> (8 * (stop & 7)));
+            if (stop < 8 && at != '.' && at != ',') return stop >= 1 ? p + stop : nullptr;
+            if (stop < 8) {
+                others &= others - 1;
+                const int next = others == 0 ? 8 : std::countr_zero(others) / 8;
+                if (next < 8) return next >= 2 ? p + next : nullptr;  // a digit besides the mark
+            }
+        }
+    }
+    // Longer texts, and the last few characters of the file, one at a time.
     const char* const first = p;
     while (p != end && *p >= '0' && *p <= '9') ++p;
     std::ptrdiff_t digits = p - first;
@@ -164,6 +186,33 @@ const char* PlainDecimalEnd(const char* p, const char* const end) {
         digits += p - fraction;
     }
     return digits >= 1 && digits <= 19 ? p : nullptr;
+}
+
+// PlainDecimalText's usual case, done in one word: a text of three to eight
+// characters in fileText (with eight to read from where it starts) whose
+// first and last characters are digits other than "0" and whose one other
+// character is the mark, "." or ",". Written to out (which has room for
+// eight) with the given mark; false, with nothing written that counts, for
+// any other.
+bool ShortPlainDecimal(char* out, std::string_view fileText, std::size_t offset, std::size_t length, char mark) {
+    if constexpr (std::endian::native != std::endian::little) return false;
+    if (length < 3 || length > 8 || fileText.size() - offset < 8) return false;
+    std::uint64_t word = 0;
+    std::memcpy(&word, fileText.data() + offset, 8);
+    // High bits of the bytes that are not digits, exact up to and just past
+    // the first one when that is a mark (which carries into no other byte).
+    const std::uint64_t digits = word ^ 0x3030303030303030;
+    const std::uint64_t inText = length == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * length)) - 1;
+    const std::uint64_t others = ((digits + 0x7676767676767676) | digits) & 0x8080808080808080 & inText;
+    if (others == 0 || (others & (others - 1)) != 0) return false;
+    const auto at = static_cast<std::size_t>(std::countr_zero(others) / 8);
+    const auto c = static_cast<char>(word >> (8 * at));
+    const auto first = static_cast<char>(word);
+    const auto last = static_cast<char>(word >> (8 * (length - 1)));
+    if ((c != '.' && c != ',') || at == 0 || at == length - 1 || first == '0' || last == '0') return false;
+    std::memcpy(out, &word, 8);
+    out[at] = mark;
+    return true;
 }
 
 // Reads one value line; a text that is not a number stores nothing.
@@ -317,10 +366,15 @@ void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Lon
     char* const begin = buffer.get();
     char* p = begin;
     String value;
+    const bool oneCharMark = decimalSeparator.size() == 1;
     const auto put = [&](std::size_t row, std::size_t column) {
         const Version1Cell cell = table.At(row, column);
         Double number = cell.value;
         if (cell.length > 0) {
+            if (oneCharMark && ShortPlainDecimal(p, fileText, cell.offset, cell.length, decimalSeparator[0])) {
+                p += cell.length;
+                return;
+            }
             const std::string_view text = fileText.substr(cell.offset, cell.length);
             if (char* end = PlainDecimalText(p, text, decimalSeparator)) {
                 p = end;
