@@ -128,7 +128,10 @@ clsRun Settings(const Story& s, const fs::path& dir) {
 // Every gene as the run's architecture makes it: head and tail in full, the
 // functions in the head.
 void CheckGenes(const Story& s, const clsRun& run) {
-    const std::string separator = " " + run.LinkingFunction() + " ";
+    // Texts here are appended piece by piece: g++ 12 at -O3 warns falsely
+    // (-Wrestrict) on chains of operator+.
+    std::string separator(1, ' ');
+    separator.append(run.LinkingFunction()).append(1, ' ');
     std::string karva = run.Karva() + separator;
     for (std::size_t at; (at = karva.find(separator)) != std::string::npos; karva.erase(0, at + separator.size())) {
         Long symbols = 0;
@@ -219,7 +222,8 @@ std::string History(const Story& s, const clsRun& run, Rng& rng, double best) {
         const double value = last ? best : whole ? std::floor(fitness) : std::round(fitness * 100) / 100;
         fitness += (best - fitness) * rng.Between(0.3, 0.7);
         if (value <= previous || (!last && value >= best)) continue;  // only improvements are kept
-        text += (text.empty() ? "" : "@") + std::to_string(generations[i]) + ";" + DoubleToText(value, std::string(1, Mark(s)));
+        if (!text.empty()) text += '@';
+        text.append(std::to_string(generations[i])).append(1, ';').append(DoubleToText(value, std::string(1, Mark(s))));
         previous = value;
     }
     return text;
