@@ -5,8 +5,7 @@
 #include "host/ReferenceHost.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const orv::fuzz::ScratchFile file("convert.kvr");
-    const std::string& path = file.Write(data, size);
+    const std::string& path = orv::fuzz::AsFile(data, size);
     orv::refhost::ReferenceHost host;
     auto run = host.CreateRun();
     orv::fuzz::RaisesComError([&] { orv::V2Adapter(host).Convert(path, run); });

@@ -5,8 +5,7 @@
 #include "legacy_file/clsFileParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const orv::fuzz::ScratchFile file("load.kvr");
-    const std::string& path = file.Write(data, size);
+    const std::string& path = orv::fuzz::AsFile(data, size);
     orv::clsFileParser parser;
     // The probe raises the file errors (an empty file is input past its end).
     double version = -1;

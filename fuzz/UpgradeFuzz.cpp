@@ -5,16 +5,12 @@
 #include "legacy_file/clsFileParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const orv::fuzz::ScratchFile file("upgrade.kvr");
-    const std::string& path = file.Write(data, size);
     orv::clsFileParser parser;
-    orv::clsRun run;
+    orv::clsRun run, loaded;
     orv::FilePath upgraded;
-    if (orv::fuzz::RaisesComError([&] { upgraded = parser.ConvertOldRun(path, run); })) return 0;
+    if (orv::fuzz::RaisesComError([&] { upgraded = parser.ConvertOldRun(orv::fuzz::AsFile(data, size), run); })) return 0;
     ORV_FUZZ_CHECK(run.GravadoEmVersaoAnterior());
     // The upgraded file stays ours until the first parser lets its folder go.
-    orv::clsFileParser loader;
-    orv::clsRun loaded;
-    loader.LoadFile(upgraded, loaded);
+    orv::clsFileParser().LoadFile(upgraded, loaded);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -22,66 +23,43 @@ struct Case {
     std::string unit;
 };
 
-// "\r", "\n", "\t", "\0", "\\" and "\xHH" in a table field.
-inline std::string Unescape(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        if (c == 'x' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c == '0' ? '\0' : c;
-        }
-    }
-    return out;
-}
-
-// Rows: FILE OUTCOME [REPEAT UNIT], OUTCOME "ok" or an error number; "#" starts a comment.
+// Rows: FILE OUTCOME [REPEAT UNIT], OUTCOME "ok" or an error number; "#"
+// starts a comment. UNIT may hold "\r", "\n", "\t", "\0" and "\xHH".
 inline std::vector<Case> ReadCases(const std::filesystem::path& table) {
     std::ifstream in(table);
     if (!in) throw std::runtime_error("cannot read " + table.string());
     std::vector<Case> cases;
-    std::string line;
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line);
-        Case c;
+        Case& c = cases.emplace_back();
         std::string outcome, unit;
         fields >> c.name >> outcome >> c.repeat >> unit;
         c.error = outcome == "ok" ? 0 : std::stoi(outcome);
-        c.unit = Unescape(unit);
-        cases.push_back(c);
+        for (std::size_t i = 0; i < unit.size(); ++i) {
+            const char e = unit[i] == '\\' && i + 1 < unit.size() ? unit[++i] : 0;
+            if (e == 'x') {
+                c.unit += static_cast<char>(std::stoi(unit.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                c.unit += e == 'r' ? '\r' : e == 'n' ? '\n' : e == 't' ? '\t' : e == '0' ? '\0' : e ? e : unit[i];
+            }
+        }
     }
     return cases;
-}
-
-inline std::string ReadBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 // The case's file: the committed one, or one generated into `scratch`.
 inline std::filesystem::path Materialise(const Case& c, const std::filesystem::path& corpus,
                                          const std::filesystem::path& scratch) {
     if (c.repeat == 0) return corpus / c.name;
-    const std::string tpl = ReadBytes(corpus / (c.name + ".tpl"));
-    const std::size_t at = tpl.find("@@");
+    std::ifstream in(corpus / (c.name + ".tpl"), std::ios::binary);
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}, block;
+    const std::size_t at = text.find("@@");
     if (at == std::string::npos) throw std::runtime_error(c.name + ".tpl has no @@");
-    const auto file = scratch / c.name;
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(tpl.data(), static_cast<std::streamsize>(at));
-    std::string block;
     for (std::size_t i = 0; i < c.repeat; ++i) block += c.unit;
-    out.write(block.data(), static_cast<std::streamsize>(block.size()));
-    out.write(tpl.data() + at + 2, static_cast<std::streamsize>(tpl.size() - at - 2));
-    return file;
+    std::ofstream(scratch / c.name, std::ios::binary | std::ios::trunc) << text.replace(at, 2, block);
+    return scratch / c.name;
 }
 
 }  // namespace orv::hostile

@@ -1,6 +1,8 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -8,7 +10,13 @@
 #include "legacy_file/clsFileParser.h"
 #include "platform/Platform.h"
 #include "support/TestSupport.h"
+#include "upgrade/UpgradeFolder.h"
 #include "upgrade/Version1File.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace orv::upgrade {
 namespace {
@@ -40,21 +48,18 @@ TEST(ConvertOldRun, RenamesOldSymbolsInOrder) {
     EXPECT_EQ(RenameVersion1Symbols("+a*bd") + "|" + RenameVersion1Symbols("Pcj + Tefghi"), "+d0*d1d3|^d2d9 + Gd4d5d6d7d8");
 }
 
-// What the upgraded examples hold is in the adapter's golden files; here
-// where the upgrade works.
-TEST(ConvertOldRun, UpgradesIntoTheModuleFolderAndTidiesUp) {
+// What the upgraded examples hold is in the adapter's golden files, where
+// the upgraded copy goes and under which name in the command-line tool's
+// file-system fault table; here that the data files go once it is written.
+TEST(ConvertOldRun, RemovesItsDataFilesOnceTheCopyIsWritten) {
     test::ScopedLocale locale(test::kPointLocale);
-    const std::string folder = platform::ModuleFolder().string() + platform::PathSeparator();
-    const std::string regressionPath = (test::ExamplesDir() / "v1-regression.kvr").string();
-    EXPECT_EQ(Load(regressionPath).PathFile(), regressionPath);
+    const fs::path folder = platform::ModuleFolder();
     // Other test programs upgrade in the same folder; the parser holds it
     // until the upgraded copy is loaded, so look before that.
-    clsRun direct;
+    clsRun run;
     clsFileParser parser;
-    const std::string upgraded = parser.ConvertOldRun(regressionPath, direct).Text();
-    EXPECT_EQ(upgraded, folder + "_kvr_temp_tmp_28214855245.kvr");
-    EXPECT_TRUE(fs::exists(upgraded));
-    EXPECT_FALSE(fs::exists(folder + "traintemp.tmp") || fs::exists(folder + "valtemp.tmp"));
+    EXPECT_TRUE(fs::exists(parser.ConvertOldRun((test::ExamplesDir() / "v1-regression.kvr").string(), run).Text()));
+    EXPECT_FALSE(fs::exists(folder / "traintemp.tmp") || fs::exists(folder / "valtemp.tmp"));
 }
 
 TEST(ConvertOldRun, DataSectionWalk) {
@@ -119,6 +124,67 @@ TEST(ConvertOldRun, ConcurrentUpgradesKeepTheirOwnData) {
     for (auto& t : threads) t.join();
     EXPECT_EQ(failures, std::vector<std::string>(failures.size()));
 }
+
+TEST(ConvertValues, TakesTheFieldsUpToTheFirstBadOne) {
+    for (const char* locale : {test::kPointLocale, test::kCommaLocale}) {
+        for (const auto& row : test::DataRows("upgrade/data/settings-lines.txt")) {
+            std::vector<std::string> fields = {"C:\\data", "500", "1", "60", "7", "1", "25", "5", "3", "0.01", "2", "100",
+                                               "0.044", "0.3", "0,3", "0.1", "0.1", "+-*/PT", "0.1", "3",
+                                               "1@2@3@0@0@0@0@0@0@0", "0.1", "2", "4@5@0@0@0@0@0@0@0@0"};
+            if (row[1] == "cut") fields.resize(std::stoul(row[0]));
+            else if (!row[0].empty()) fields[std::stoul(row[0])] = row[1];
+            std::string line;
+            for (const auto& f : fields) line += (line.empty() ? "" : "#") + f;
+            clsRun run;
+            {
+                test::ScopedLocale scoped(locale);
+                EXPECT_EQ(run.ConvertValues(line) ? "true" : "false", row[2]) << locale << " " << row.where;
+            }
+            test::ScopedLocale point(test::kPointLocale);
+            EXPECT_THAT(clsFileParser().WriteRunBlock(run), testing::HasSubstr(row[3] + "\r\n")) << locale << " " << row.where;
+        }
+    }
+}
+
+TEST(UpgradeFolder, UsesTheFirstChoiceOrFallsBackToTheUsersOwnFolder) {
+    test::TempDir dir;
+    EXPECT_EQ(UpgradeFolder::Acquire(dir.path().string())->File("a.tmp"), (dir.path() / "a.tmp").string());
+    const auto fallback = UpgradeFolder::Acquire((dir.path() / "missing").string());
+    EXPECT_EQ(fallback->Path(), platform::UserTempFolder());
+#ifndef _WIN32
+    EXPECT_EQ(fs::status(fallback->Path()).permissions() & (fs::perms::group_write | fs::perms::others_write),
+              fs::perms::none);
+#endif
+}
+
+#ifndef _WIN32
+// An installed tool must not write its working files among the system's programs.
+TEST(UpgradeFolder, SystemProgramTreeIsNeverTheWorkFolder) {
+    for (const auto& row : test::DataRows("upgrade/data/system-folders.txt"))
+        EXPECT_EQ(platform::InSystemProgramTree(row[0]) ? "true" : "false", row[1]) << row.where;
+}
+
+// Another process waits for the folder until this one lets it go.
+TEST(UpgradeFolder, LockKeepsOtherProcessesOut) {
+    test::TempDir dir;
+    const auto marker = dir.path() / "child-got-it";
+    auto folder = UpgradeFolder::Acquire(dir.path().string());
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Only the file lock: the child's copy of the in-process gate is taken.
+        auto lock = platform::FileLock::Acquire(folder->File("_kvr_temp_tmp_28214855245.lock"));
+        std::ofstream(marker) << "x";
+        ::_exit(lock ? 0 : 1);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(fs::exists(marker));
+    folder.reset();
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && fs::exists(marker));
+}
+#endif
 
 }  // namespace
 }  // namespace orv::upgrade

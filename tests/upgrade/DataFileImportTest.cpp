@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <string>
 
 #include "legacy_file/clsFileParser.h"
 #include "support/TestSupport.h"
+#include "upgrade/v2LocaleSettings.h"
 
 namespace orv {
 namespace {
+
+using namespace v2LocaleSettings;
 
 // "{TEXT*N}" stands for TEXT repeated N times.
 std::string Expanded(const std::string& text) {
@@ -62,6 +66,41 @@ TEST(DataFileImportSets, FileErrorsReachTheCallerUnderTheImportsName) {
                                                   {(dir.path() / "missing.txt").string(), err::kFileNotFound}};
     for (const auto& [path, number] : cases)
         EXPECT_COM_ERROR_FROM(clsFileParser().OpenDataFile(path, 0, 1, run), number, nullptr, "clsFileParser::OpenDataFile");
+}
+
+// One operation reads every number with the mark it found at its start; the
+// next one sees a changed locale.
+TEST(LocaleTest, AnOperationKeepsTheMarkItStartedWith) {
+    test::ScopedLocale comma(test::kCommaLocale);
+    {
+        const OperationSeparator operation;
+        test::ScopedLocale point(test::kPointLocale);
+        const OperationSeparator inner;
+        for (const std::string& mark : {DecimalSeparator(), operation.Mark(), inner.Mark()}) EXPECT_EQ(mark, ",");
+        std::string text = "1.5;2.5";
+        NormaliseDecimals(text, ";");
+        EXPECT_EQ(text, "1,5;2,5");
+    }
+    EXPECT_EQ(DecimalSeparator(), ",");
+    test::ScopedLocale point(test::kPointLocale);
+    EXPECT_EQ(OperationSeparator().Mark(), ".");
+}
+
+TEST(LocaleTest, NumbersAndDataTextsFollowTheLocale) {
+    for (const auto& row : test::DataRows("upgrade/data/locale.txt")) {
+        const auto space = row[2].find(' ');
+        const std::string locale = row[2].substr(0, space), separator = space == std::string::npos ? "" : row[2].substr(space + 1);
+        test::ScopedLocale scoped(locale == "comma" ? test::kCommaLocale : locale == "point" ? test::kPointLocale : "xx_XX.UTF-8");
+        std::string got = row[1];
+        try {
+            char buf[32];
+            if (row[0] == "number") got.assign(buf, std::to_chars(buf, buf + sizeof buf, NumberFromText(row[1])).ptr);
+            else NormaliseDecimals(got, separator);
+        } catch (const ComError& e) {
+            got = "!" + std::to_string(e.Number());
+        }
+        EXPECT_EQ(got, row[3]) << row.where;
+    }
 }
 
 }  // namespace
