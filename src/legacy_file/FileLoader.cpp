@@ -38,32 +38,13 @@ std::array<std::size_t, N> Positions(std::string_view text, const std::array<std
     return at;
 }
 
-constexpr std::array<std::string_view, 4> kBlockTags{"<TRAIN>", "</TRAIN>", "<TEST>", "</TEST>"};
-constexpr std::size_t kTrainOpening = 9;  // "<TRAIN>" and its line break
-
-// Where the values region starts in a text that holds the file from its
-// first byte: ten characters after the first "<VALUES>" (the tag and its line
-// break), or from the tenth character when there is none.
-std::size_t RegionStart(std::string_view text) { return Position(text, "<VALUES>") + 9; }
-
-// How many of the file's first bytes the values block reader need not hold:
-// all up to the training text, when the file's first piece shows where that
-// starts and that nothing the reader takes lies before it (the region starts
-// there, its first "<TRAIN>" lies there with room after it, and no other
-// block tag starts before the training text). 0 when the piece does not
-// show it, and the whole file is read.
-std::size_t BytesBeforeTraining(std::string_view head, std::uint64_t size) {
-    const std::size_t begin = RegionStart(head);
-    if (head.find("<VALUES>") == std::string_view::npos || size < begin + 16) return 0;
-    const auto at = Positions<4>(head.substr(std::min(begin, head.size())), kBlockTags);
-    if (at[0] == 0) return 0;
-    const std::size_t train = begin + at[0] - 1 + kTrainOpening;
-    // Room for a whole tag after it in the piece: a tag that starts before
-    // the training text is then found whole.
-    if (train + 8 > head.size() || train > size - 16) return 0;
-    for (std::size_t t = 1; t < at.size(); ++t)
-        if (at[t] != 0 && begin + at[t] - 1 < train) return 0;
-    return train;
+// The lines between a block's opening line (its text starting at s) and its
+// closing line (its text at position e + 2), when there are any.
+std::string_view BlockText(std::string_view region, std::size_t s, std::size_t closeAt) {
+    const auto first = static_cast<std::int64_t>(s);
+    const auto e = static_cast<std::int64_t>(closeAt) - 2;
+    if (first >= e) return {};
+    return region.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(e - first));
 }
 
 }  // namespace
@@ -128,100 +109,50 @@ bool clsFileParser::SplitTagLine(std::string_view line, String& tag, String& val
 
 bool clsFileParser::ReadValuesBlock(clsRun& run) {
     if (!FileFound_) throw ComError::FileNotFound();
-    // The file is read from its training text on when its first piece shows
-    // that nothing before that is needed: the training text then starts the
-    // buffer that the record takes, with no move of it to the front.
-    std::size_t base = 0;         // of the file's bytes, those not in FileText_
-    std::size_t headRegion = 0;   // where the region starts, as the first piece showed, when base is not 0
-    const auto read = [&](bool skipping) {
+    try {
+        runfile::ReadWholeFile(FilePath_, FileText_);
+    } catch (...) {
         try {
-            base = 0;
-            if (skipping) {
-                runfile::ReadWholeFile(FilePath_, FileText_, [&](std::string_view head, std::uint64_t size) {
-                    headRegion = RegionStart(head);
-                    return base = BytesBeforeTraining(head, size);
-                });
-            } else {
-                runfile::ReadWholeFile(FilePath_, FileText_);
-            }
-            return true;
-        } catch (...) {
-            try {
-                RethrowAsComError();
-            } catch (const ComError& e) {
-                // A file that cannot be opened is the caller's error; a failed
-                // read is recorded and reported as an invalid file.
-                if (e.Number() == err::kFileNotFound || e.Number() == runfile::kPathFileAccessError) throw;
-                FileFound_ = false;
-                ErrNumber_ = e.Number();
-                ErrDescription_ = "Run not found or the file is invalid.";
-                return false;
-            }
+            RethrowAsComError();
+        } catch (const ComError& e) {
+            // A file that cannot be opened is the caller's error; a failed
+            // read is recorded and reported as an invalid file.
+            if (e.Number() == err::kFileNotFound || e.Number() == runfile::kPathFileAccessError) throw;
+            FileFound_ = false;
+            ErrNumber_ = e.Number();
+            ErrDescription_ = "Run not found or the file is invalid.";
+            return false;
         }
-    };
-    if (!read(true)) return false;
-
-    // The region runs from ten characters after "<VALUES>" (the tag and its
-    // line break) up to sixteen characters before the end (inside the
-    // "</VALUES>" line). A block's text lies between its opening line (the
-    // text starting at s, 1-based in the region) and its closing line (at
-    // closeAt); as an offset in the file and a length, none when s >= closeAt - 2.
-    struct Span {
-        std::size_t from = 0, length = 0;
-    };
-    std::size_t begin = 0;
-    Span train, test;
-    // False when FileText_ starts past what the block texts need after all:
-    // a test text before the training text (no "<TEST>" in the region), or a
-    // file that changed between the two looks at it.
-    const auto blocks = [&]() {
-        const std::size_t size = base + FileText_.size();
-        begin = base == 0 ? std::min(size, RegionStart(FileText_)) : headRegion;
-        if (base != 0 && size < base + 16) return false;
-        if (size - begin < 16) throw ComError(5, "", "Invalid procedure call or argument");
-        const std::size_t end = size - 16;
-        // The first place of each block tag in the region (1-based, 0 when
-        // absent). Past base only the tags after the training text's start
-        // are looked for: the first "<TRAIN>" is the one the first piece showed.
-        const std::size_t from = std::max(begin, base);
-        auto at = Positions<4>(std::string_view(FileText_).substr(from - base, end - from), kBlockTags);
-        for (auto& a : at)
-            if (a != 0) a += from - begin;
-        if (base != 0) at[0] = base - kTrainOpening - begin + 1;
-        const auto block = [&](std::size_t s, std::size_t closeAt) {
-            const auto first = static_cast<std::int64_t>(s);
-            const auto e = static_cast<std::int64_t>(closeAt) - 2;
-            if (first >= e) return Span{};
-            return Span{begin + static_cast<std::size_t>(first - 1), static_cast<std::size_t>(e - first)};
-        };
-        train = block(at[0] + 9, at[1]);
-        test = block(at[2] + 8, at[3]);
-        return test.length == 0 || test.from >= base;
-    };
-    if (!blocks()) {
-        if (!read(false)) return false;
-        blocks();
     }
+    // From ten characters after "<VALUES>" (the tag and its line break), up
+    // to sixteen characters before the end (inside the "</VALUES>" line).
+    std::string_view region = FileText_;
+    region.remove_prefix(std::min(region.size(), Position(region, "<VALUES>") + 9));
+    if (region.size() < 16) throw ComError(5, "", "Invalid procedure call or argument");
+    region.remove_suffix(16);
 
     // The file's text becomes the larger of the two value texts, moved to
-    // the front of its own buffer (where it mostly starts already); only the
-    // smaller one is copied. The values block is not kept past this point.
-    const bool trainTakesBuffer = train.length >= test.length;
-    const Span copied = trainTakesBuffer ? test : train;
-    const Span moved = trainTakesBuffer ? train : test;
-    String smaller = copied.length == 0 ? String() : FileText_.substr(copied.from - base, copied.length);
-    const std::size_t offset = moved.length == 0 ? 0 : moved.from - base;
+    // the front of its own buffer; only the smaller one is copied. The values
+    // block is not kept past this point.
+    const auto at = Positions<4>(region, {"<TRAIN>", "</TRAIN>", "<TEST>", "</TEST>"});
+    const std::string_view train = BlockText(region, at[0] + 9, at[1]);
+    const std::string_view test = BlockText(region, at[2] + 8, at[3]);
+    const bool trainTakesBuffer = train.size() >= test.size();
+    const std::string_view copied = trainTakesBuffer ? test : train;
+    const std::string_view moved = trainTakesBuffer ? train : test;
+    String smaller(copied);
+    const std::size_t offset = moved.empty() ? 0 : static_cast<std::size_t>(moved.data() - FileText_.data());
     String larger = std::move(FileText_);
     FileText_.clear();
-    larger.resize(offset + moved.length);
+    larger.resize(offset + moved.size());
     larger.erase(0, offset);
     String& trainText = trainTakesBuffer ? larger : smaller;
     String& testText = trainTakesBuffer ? smaller : larger;
-    if (train.length > 0) {
+    if (!train.empty()) {
         NormaliseDecimals(trainText, "");
         run.TrainValues(std::move(trainText));
     }
-    if (test.length > 0) {
+    if (!test.empty()) {
         NormaliseDecimals(testText, "");
         run.ValidationValues(std::move(testText));
     }

@@ -102,27 +102,20 @@ std::string ReadWholeFile(const FilePath& path) {
     return bytes;
 }
 
-void ReadWholeFile(const FilePath& path, std::string& bytes) { ReadWholeFile(path, bytes, nullptr); }
-
-void ReadWholeFile(const FilePath& path, std::string& bytes, const HeadSkip& skip) {
+void ReadWholeFile(const FilePath& path, std::string& bytes) {
     FileHandle f = OpenForReading(path);
     bytes.clear();
     char chunk[kChunk];
     struct stat info {};
-    const bool sized = ::fstat(fileno(f.get()), &info) == 0 && info.st_size > 0;
-    const auto size = sized ? static_cast<std::uint64_t>(info.st_size) : 0;
-    // The first chunk is shown to skip, which may leave its start out.
-    std::size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
-    const std::size_t dropped = skip && sized ? std::min(skip(std::string_view(chunk, n), size), n) : 0;
-    if (size - std::min<std::uint64_t>(size, dropped) > bytes.capacity()) {
+    if (::fstat(fileno(f.get()), &info) == 0 && static_cast<std::uint64_t>(info.st_size) > bytes.capacity()) {
         std::string().swap(bytes);
-        bytes.reserve(static_cast<std::size_t>(size - dropped));
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
         platform::PreferLargePages(bytes.data(), bytes.capacity());
     }
-    bytes.append(chunk + dropped, n - dropped);
-    while (n == sizeof chunk) {
-        n = std::fread(chunk, 1, sizeof chunk, f.get());
+    for (;;) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
         bytes.append(chunk, n);
+        if (n < sizeof chunk) break;
     }
     if (std::ferror(f.get())) throw ComError(kDeviceIOError, "", "Device I/O error");
 }

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -53,12 +52,6 @@ std::string ReadWholeFile(const FilePath& path);
 // (memory already in use costs no page faults); bytes is undefined when
 // reading fails.
 void ReadWholeFile(const FilePath& path, std::string& bytes);
-// The same, leaving out as many of the file's first bytes as skip answers
-// (at most the length of the piece it is shown): skip sees the file's first
-// 64 KiB (or all of a smaller file) and the file's size. Without a size (an
-// empty file, or one the system does not size) skip is not asked.
-using HeadSkip = std::function<std::size_t(std::string_view head, std::uint64_t size)>;
-void ReadWholeFile(const FilePath& path, std::string& bytes, const HeadSkip& skip);
 
 // Creates or overwrites the file with the given bytes; raises 75 when the
 // file cannot be created or written.
