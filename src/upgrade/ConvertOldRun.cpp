@@ -149,6 +149,15 @@ const ColumnTag* FindColumn(std::string_view tag) {
     return nullptr;
 }
 
+// The high bits of the bytes of eight characters (read as a little-endian
+// word) that are not digits: a character less "0" that is 10 or more sets its
+// byte's high bit. Exact up to and just past the first such byte when that
+// is "." or ",", which carries into no other byte.
+std::uint64_t NonDigitBytes(std::uint64_t word) {
+    const std::uint64_t digits = word ^ 0x3030303030303030;
+    return ((digits + 0x7676767676767676) | digits) & 0x8080808080808080;
+}
+
 // Where a plain decimal text at p ends: an optional "-", then 1 to 19
 // digits with at most one "." or "," among or after them. Read with a mark of
 // "." or ",", such a text is always a number, and within the range of a
@@ -157,15 +166,12 @@ const char* PlainDecimalEnd(const char* p, const char* const end) {
     if (p != end && *p == '-') ++p;
     if constexpr (std::endian::native == std::endian::little) {
         // The usual value ends within eight characters: its first two
-        // characters that are not digits, found at once in a word (a
-        // character less "0" that is 10 or more sets its byte's high bit;
-        // the mark causes no carry into the bytes after it), end its whole
-        // part and its fraction.
+        // characters that are not digits, found at once in a word, end its
+        // whole part and its fraction.
         if (end - p >= 8) {
             std::uint64_t word = 0;
             std::memcpy(&word, p, 8);
-            const std::uint64_t digits = word ^ 0x3030303030303030;
-            std::uint64_t others = ((digits + 0x7676767676767676) | digits) & 0x8080808080808080;
+            std::uint64_t others = NonDigitBytes(word);
             const int stop = others == 0 ? 8 : std::countr_zero(others) / 8;
             const auto at = static_cast<char>(word >> (8 * (stop & 7)));
             if (stop < 8 && at != '.' && at != ',') return stop >= 1 ? p + stop : nullptr;
@@ -199,11 +205,8 @@ bool ShortPlainDecimal(char* out, std::string_view fileText, std::size_t offset,
     if (length < 3 || length > 8 || fileText.size() - offset < 8) return false;
     std::uint64_t word = 0;
     std::memcpy(&word, fileText.data() + offset, 8);
-    // High bits of the bytes that are not digits, exact up to and just past
-    // the first one when that is a mark (which carries into no other byte).
-    const std::uint64_t digits = word ^ 0x3030303030303030;
     const std::uint64_t inText = length == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * length)) - 1;
-    const std::uint64_t others = ((digits + 0x7676767676767676) | digits) & 0x8080808080808080 & inText;
+    const std::uint64_t others = NonDigitBytes(word) & inText;
     if (others == 0 || (others & (others - 1)) != 0) return false;
     const auto at = static_cast<std::size_t>(std::countr_zero(others) / 8);
     const auto c = static_cast<char>(word >> (8 * at));
