@@ -1,11 +1,6 @@
 // Whole conversions: the entry's own errors, and each bundled example
 // converted into the reference host, against its expected host calls and
 // converted run in golden/ (ORV_UPDATE_GOLDEN=1 rewrites them).
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 #include "adapter/V2Adapter.h"
 #include "common/Conversions.h"
@@ -17,7 +12,6 @@
 namespace orv {
 namespace {
 
-namespace fs = std::filesystem;
 using refhost::Json;
 
 // A bad file fails before the host is asked anything (the error of each

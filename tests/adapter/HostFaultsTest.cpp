@@ -3,9 +3,6 @@
 // unchanged, except in the test-set part, which goes on without it; no data
 // file is left but the training file of a failed training load; the run file
 // is not touched. The sanitizer build adds that nothing leaks.
-#include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "adapter/V2Adapter.h"
 #include "host/RecordingHost.h"
@@ -13,8 +10,6 @@
 
 namespace orv {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Outcome {
     std::vector<std::string> calls;  // names, in order, up to the refused one

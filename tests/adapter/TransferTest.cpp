@@ -1,9 +1,5 @@
 // The transfer of a loaded record, checked on the calls it makes on a
 // recording host (wrapping the reference host).
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <utility>
 
 #include "adapter/V2Adapter.h"
 #include "adapter/V3Helpers.h"

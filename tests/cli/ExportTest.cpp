@@ -1,6 +1,5 @@
 // orvconvert export's data files, read back by Python's csv module as a
 // user's tools would read them.
-#include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 

@@ -2,12 +2,10 @@
 // upgrade's folder (the program's own) is the test's to spoil. Each fault
 // gives a clear error, or the upgrade falls back to the user's folder, and
 // leaves no temporary file behind and every file of the user as it was.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <iterator>
-#include <sstream>
 
 #include "cli/CliRun.h"
 #include "common/Conversions.h"
@@ -17,8 +15,6 @@
 
 namespace orv {
 namespace {
-
-namespace fs = std::filesystem;
 
 // A run file from the hostile corpus, generated with `repeat` units where the template has them.
 fs::path CorpusFile(const fs::path& into, const std::string& name, std::size_t repeat = 0, std::string unit = "") {

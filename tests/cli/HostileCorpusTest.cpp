@@ -2,7 +2,6 @@
 // own process: the outcome in the table, the file left as it was, and the
 // budget of memory (peak resident size) and processor time kept.
 // ORV_HOSTILE_REPORT=1 prints each file's outcome, size, peak and time.
-#include <gtest/gtest.h>
 
 #include <cstdio>
 
@@ -11,8 +10,6 @@
 
 namespace orv {
 namespace {
-
-namespace fs = std::filesystem;
 
 // A file under 64 KB converts or fails within 64 MB and one second; a larger
 // one within 64 MB plus three times its size.

@@ -1,9 +1,6 @@
-#include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
-#include <cmath>
 #include <regex>
 
 #include "cli/CliRun.h"

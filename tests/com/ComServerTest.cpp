@@ -1,10 +1,6 @@
 // The COM server as a Windows host sees it: registered, created and called
 // early bound, with the table host behind the run object. Creation by ProgID
 // and late binding are the script client's part (ConvertErrors.vbs).
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <functional>

@@ -2,8 +2,6 @@
 // version-1.0 upgrade writes, and the user's temporary folder are spoiled one
 // way at a time. Each fault gives a clear error, or the upgrade falls back to
 // the user's folder, and no folder of the user's is taken away.
-#include <gtest/gtest.h>
-
 #include "TableHost.h"
 
 namespace orvtest {

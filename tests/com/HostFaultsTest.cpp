@@ -4,8 +4,6 @@
 // goes on without it; every reference the server took is given back; no data
 // file is left but the training file of a failed training load; the run file
 // is not touched.
-#include <gtest/gtest.h>
-
 #include "TableHost.h"
 
 namespace orvtest {

@@ -1,8 +1,6 @@
 // The hostile corpus through the COM server, in both bitnesses: each file
 // gets the outcome orvconvert gives it on Linux, and every reference the
 // server took from the host comes back.
-#include <gtest/gtest.h>
-
 #include "../hostile/HostileCorpus.h"
 #include "TableHost.h"
 

@@ -1,8 +1,6 @@
 // Run files, and the server itself, in a folder whose name holds Greek and
 // CJK letters: the ANSI code page (1252 here) has none of them, so only the
 // wide API reaches these files.
-#include <gtest/gtest.h>
-
 #include "TableHost.h"
 
 namespace orvtest {

@@ -1,8 +1,6 @@
-#include <gtest/gtest.h>
 
 #include <bit>
 #include <charconv>
-#include <cmath>
 #include <new>
 #include <random>
 #include <stdexcept>

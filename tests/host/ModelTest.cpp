@@ -1,14 +1,8 @@
 // The best model computed: the evaluator against values worked out by hand,
 // and the generated programs, compiled or run, against the evaluator.
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <filesystem>
-#include <cstdlib>
 #include <cstring>
 #include <random>
-#include <sstream>
 
 #include "adapter/V2Adapter.h"
 #include "common/Conversions.h"

@@ -1,10 +1,7 @@
 // The reference host: data files, settings selection, model numbering and
 // its catalogue.
-#include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
-#include <sstream>
 
 #include "adapter/V2Adapter.h"
 #include "adapter/V3Helpers.h"

@@ -1,6 +1,4 @@
-#include <gtest/gtest.h>
 
-#include <tuple>
 
 #include "common/Conversions.h"
 #include "legacy_file/clsFileParser.h"

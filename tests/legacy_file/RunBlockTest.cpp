@@ -1,7 +1,4 @@
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "legacy_file/clsFileParser.h"
 #include "platform/Platform.h"

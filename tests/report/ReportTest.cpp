@@ -1,14 +1,8 @@
-#include <gtest/gtest.h>
 
 #include <pugixml.hpp>
 
-#include <cmath>
-#include <algorithm>
-#include <array>
 #include <limits>
-#include <map>
 #include <numeric>
-#include <sstream>
 
 #include "report/Fit.h"
 #include "report/History.h"

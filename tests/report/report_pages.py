@@ -12,13 +12,12 @@ import importlib.util
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
-import zlib
 
 import html5lib
+from PIL import Image
 
 SVG = "{http://www.w3.org/2000/svg}"
 # The hostile run's file name: a page name that URLs must escape.
@@ -55,39 +54,6 @@ def hostile_run(examples):
         text, n = re.subn(r"<%s>.*?</%s>" % (tag, tag), "<%s>%s</%s>" % (tag, value, tag), text)
         assert n == 1, tag
     return text.encode("cp1252")
-
-
-def png_pixels(path):
-    """Width, height and rows of (r, g, b) for an 8-bit RGB or RGBA PNG."""
-    with open(path, "rb") as f:
-        data = f.read()
-    assert data[:8] == b"\x89PNG\r\n\x1a\n"
-    pos, idat, header = 8, b"", None
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    width, height, depth, colour, _, _, interlace = header
-    assert depth == 8 and colour in (2, 6) and interlace == 0, header
-    bpp = 4 if colour == 6 else 3
-    raw = zlib.decompress(idat)
-    stride = width * bpp
-    rows, prev = [], bytearray(stride)
-    for y in range(height):
-        kind = raw[y * (stride + 1)]
-        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride if kind else 0):  # filters 1 to 4 predict from left, up and up-left
-            a, b, c = (line[i - bpp], prev[i], prev[i - bpp]) if i >= bpp else (0, prev[i], 0)
-            if kind == 4:  # Paeth: the nearest of the three to a + b - c, in that order on ties
-                a = min((abs(b - c), 0, a), (abs(a - c), 1, b), (abs(a + b - 2 * c), 2, c))[2]
-            line[i] = (line[i] + (0, a, b, (a + b) >> 1, a)[kind]) & 255
-        rows.append([tuple(line[i:i + 3]) for i in range(0, stride, bpp)])
-        prev = line
-    return width, height, rows
 
 
 def main():
@@ -156,9 +122,9 @@ def main():
     check("A<b>" in text and not dom.findall(".//b"), "author shown as text")
     check("error 9" in text, "the model's error on the page")
 
-    rows = screenshot(os.path.join(out, "regression.html"), work, keep)
+    pixels = screenshot(os.path.join(out, "regression.html"), work, keep)
     # The training chart's model line and markers in their blue.
-    blue = sum(1 for row in rows for (r, g, b) in row if b > 160 and r < 90 and 80 < g < 150)
+    blue = sum(1 for (r, g, b) in pixels if b > 160 and r < 90 and 80 < g < 150)
     check(blue > 300, "no chart drawn in the screenshot (%d model pixels)" % blue)
     big_run(orvconvert, os.path.dirname(examples), work, float(big_scale))
     print("%d failures" % len(FAILURES))
@@ -187,14 +153,13 @@ def big_run(orvconvert, source, work, scale):
                      "Test: residuals"], "big run: charts %r" % charts)
     # The density's cells in their blues, light to dark: many shades that
     # each fill some cells (a line's or a text's edges fill few pixels).
-    blues = collections.Counter(p for row in screenshot(page, work, None) for p in row
-                                if p[2] > p[0] + 30 and p[2] > p[1] + 15)
+    blues = collections.Counter(p for p in screenshot(page, work, None) if p[2] > p[0] + 30 and p[2] > p[1] + 15)
     shades = sum(1 for n in blues.values() if n >= 200)
     check(shades > 20, "big run: the density shows %d shades" % shades)
 
 
 def screenshot(page, work, keep):
-    """The page drawn by Chromium, as rows of pixels."""
+    """The page drawn by Chromium, as its (r, g, b) pixels."""
     png = os.path.splitext(page)[0] + ".png"
     profile = tempfile.mkdtemp(dir=work)
     subprocess.run(["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
@@ -203,12 +168,13 @@ def screenshot(page, work, keep):
     check(os.path.exists(png), "chromium wrote no screenshot of " + page)
     if not os.path.exists(png):
         return []
-    width, height, rows = png_pixels(png)
-    inked = sum(1 for row in rows for p in row if p != (255, 255, 255))
-    check(inked > width * height // 50, "screenshot is blank (%d drawn pixels)" % inked)
+    with Image.open(png) as image:
+        pixels = list(image.convert("RGB").getdata())
+    inked = sum(1 for p in pixels if p != (255, 255, 255))
+    check(inked > len(pixels) // 50, "screenshot is blank (%d drawn pixels)" % inked)
     if keep:
         shutil.copyfile(png, keep)
-    return rows
+    return pixels
 
 
 if __name__ == "__main__":

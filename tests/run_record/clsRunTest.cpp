@@ -1,10 +1,4 @@
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
-#include <map>
-#include <tuple>
-#include <vector>
 
 #include "legacy_file/clsFileParser.h"
 #include "run_record/clsRun.h"

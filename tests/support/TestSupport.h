@@ -4,14 +4,29 @@
 
 #include <gtest/gtest.h>
 
+// The standard headers the test programs use, included once for all of them.
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "common/ComError.h"
+
+namespace orv {
+namespace fs = std::filesystem;
+}
 
 namespace orv::test {
 

@@ -1,11 +1,6 @@
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "legacy_file/clsFileParser.h"
 #include "platform/Platform.h"
@@ -21,7 +16,6 @@
 namespace orv::upgrade {
 namespace {
 
-namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
 // Header, settings (training rows, validation rows, terminals), name, two

@@ -1,7 +1,5 @@
-#include <gtest/gtest.h>
 
 #include <charconv>
-#include <string>
 
 #include "legacy_file/clsFileParser.h"
 #include "support/TestSupport.h"
