@@ -49,11 +49,6 @@ std::pair<std::string, std::string> ConvertExample(const fs::path& file) {
     return {folders(calls), folders(refhost::RunJson(*run, refhost::ToUtf8("windows-1252")).dump(1) + "\n")};
 }
 
-void ExpectGolden(const fs::path& golden, const std::string& actual) {
-    if (std::getenv("ORV_UPDATE_GOLDEN")) std::ofstream(golden, std::ios::binary) << actual;
-    EXPECT_TRUE(test::ReadAll(golden) == actual) << "differs from " << golden << ":\n" << actual;
-}
-
 // The calls are the same in either locale but for the decimal mark of the
 // data files; the converted run is the same.
 TEST(Convert, BundledExamplesMakeTheirGoldenCallsAndRun) {
@@ -66,8 +61,8 @@ TEST(Convert, BundledExamplesMakeTheirGoldenCallsAndRun) {
         for (const char* locale : {test::kPointLocale, test::kCommaLocale}) {
             test::ScopedLocale scoped(locale);
             const auto [calls, run] = ConvertExample(e.path());
-            if (locale == test::kPointLocale) ExpectGolden(golden / e.path().stem().concat(".calls"), calls);
-            ExpectGolden(golden / e.path().stem().concat(".json"), run);
+            if (locale == test::kPointLocale) test::ExpectGolden(golden / e.path().stem().concat(".calls"), calls);
+            test::ExpectGolden(golden / e.path().stem().concat(".json"), run);
         }
     }
     EXPECT_GE(examples, 5u);

@@ -1,5 +1,3 @@
-
-
 #include "common/Conversions.h"
 #include "legacy_file/clsFileParser.h"
 #include "support/TestSupport.h"

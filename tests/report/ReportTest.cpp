@@ -1,4 +1,3 @@
-
 #include <pugixml.hpp>
 
 #include <limits>

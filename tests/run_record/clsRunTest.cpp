@@ -1,5 +1,3 @@
-
-
 #include "legacy_file/clsFileParser.h"
 #include "run_record/clsRun.h"
 #include "support/TestSupport.h"

@@ -58,6 +58,11 @@ std::filesystem::path HandWrittenDir() {
     return std::filesystem::path(ORV_SOURCE_DIR) / "tests" / "data" / "hand-written";
 }
 
+void ExpectGolden(const std::filesystem::path& golden, const std::string& actual) {
+    if (std::getenv("ORV_UPDATE_GOLDEN")) std::ofstream(golden, std::ios::binary) << actual;
+    EXPECT_TRUE(ReadAll(golden) == actual) << "differs from " << golden << ":\n" << actual;
+}
+
 std::string Crlf(std::string_view text) { return ReplaceAll(text, "\n", "\r\n"); }
 
 std::string V2File(std::string_view run, std::string_view train, std::string_view test, std::string_view header) {

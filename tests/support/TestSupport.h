@@ -88,6 +88,9 @@ struct DataRow {
 };
 std::vector<DataRow> DataRows(const std::string& file);
 
+// Expects the file to hold the text; ORV_UPDATE_GOLDEN=1 rewrites it instead.
+void ExpectGolden(const std::filesystem::path& golden, const std::string& actual);
+
 }  // namespace orv::test
 
 // Expects stmt to raise a ComError with the given number (and description

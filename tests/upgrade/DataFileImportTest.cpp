@@ -1,4 +1,3 @@
-
 #include <charconv>
 
 #include "legacy_file/clsFileParser.h"
