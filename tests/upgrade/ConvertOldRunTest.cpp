@@ -42,20 +42,6 @@ TEST(ConvertOldRun, RenamesOldSymbolsInOrder) {
     EXPECT_EQ(RenameVersion1Symbols("+a*bd") + "|" + RenameVersion1Symbols("Pcj + Tefghi"), "+d0*d1d3|^d2d9 + Gd4d5d6d7d8");
 }
 
-// What the upgraded examples hold is in the adapter's golden files, where
-// the upgraded copy goes and under which name in the command-line tool's
-// file-system fault table; here that the data files go once it is written.
-TEST(ConvertOldRun, RemovesItsDataFilesOnceTheCopyIsWritten) {
-    test::ScopedLocale locale(test::kPointLocale);
-    const fs::path folder = platform::ModuleFolder();
-    // Other test programs upgrade in the same folder; the parser holds it
-    // until the upgraded copy is loaded, so look before that.
-    clsRun run;
-    clsFileParser parser;
-    EXPECT_TRUE(fs::exists(parser.ConvertOldRun((test::ExamplesDir() / "v1-regression.kvr").string(), run).Text()));
-    EXPECT_FALSE(fs::exists(folder / "traintemp.tmp") || fs::exists(folder / "valtemp.tmp"));
-}
-
 TEST(ConvertOldRun, DataSectionWalk) {
     test::ScopedLocale locale(test::kCommaLocale);
     test::TempDir dir;
