@@ -37,21 +37,12 @@ TEST(PreencherRun, AppliesTheLinesInOrder) {
     EXPECT_EQ(run.FunctionSet(), "+-*/<>");
 }
 
-// A run with every setting of the RUN block away from its default.
+// A run with every setting of the RUN block away from its default, and texts
+// and values that need escaping or a decimal mark.
 clsRun FullRun() {
+    ScopedLocale point(test::kPointLocale);
     clsRun r;
-    r.Geracoes(1234), r.Cromossomas(77), r.FunctionSet("+-*/<>Q"), r.Genes(4), r.Head(9);
-    r.LinkingFunction("*"), r.Category_fromString("Classification"), r.ErrorType_fromString("Rsquare");
-    r.Precision(0.001), r.SelectionRange(123.456789012345), r.ClassThreshold(0.75), r.NumeroTerminais(5);
-    r.NumeroResultadosExp(300), r.TrainingNumeroValoresFicheiro(310), r.NumeroResultadosValidar(40);
-    r.Mutation(0.044), r.OnePointRec(1.0 / 3), r.TwoPointRec(2e-7), r.GeneRec(0.1), r.GeneTransp(0.2);
-    r.ISTranspRate(0.15), r.NumISElem(3), r.ISElements("1@2@3"), r.RISTranspRate(0.25), r.NumRISElem(2);
-    r.RISElements("4@5"), r.TrainPathFile("C:\\d\\train.txt"), r.ValPathFile("C:\\d\\test.txt"), r.Separador(2);
-    r.StopConditionIndex(2), r.StopConditionValue(-1.5e21), r.ShowInteractive(false), r.ShowFullErrors(true);
-    r.FieldNames("x\ty"), r.FieldNamesExistem(true), r.Karva("<d0d1 * >d1d0"), r.BestFitnessRun(987.654321);
-    r.rsQuareRun(std::nan("")), r.BestFitnessVal(12.5), r.RsquareVal(0.5), r.EvolveHistory("0;1@5;2,5");
-    r.Author("A \"B\" <c>\r\nd\\e"), r.Comments("line 1\r\nline 2 \xe9"), r.LastSaved("old date");
-    r.Key("My run > 1"), r.TrainValues("1.5\t2\r\n3\t4.25"), r.ValidationValues("7\t8");
+    clsFileParser().LoadFile(ORV_SOURCE_DIR "/tests/legacy_file/data/full-run.kvr", r);
     return r;
 }
 
@@ -72,8 +63,6 @@ TEST_P(RoundTrip, GivesEveryTaggedPropertyBack) {
     ASSERT_TRUE(clsFileParser().LoadFile((dir.path() / "run.kvr").string(), loaded));
     // Each row rendered as the writer renders it, in one locale, is the same
     // for both records; only the save date replaces the record's own.
-    // An undefined R-square comes back as legacy files give it.
-    saved.rsQuareRun(-1);
     EXPECT_EQ(clsFileParser().WriteRunBlock(loaded), clsFileParser().WriteRunBlock(saved));
     const std::string mark = v2LocaleSettings::DecimalSeparator();
     EXPECT_EQ(loaded.LastSaved() + "|" + loaded.Key() + "|" + loaded.TrainValues() + "|" + loaded.ValidationValues(),
