@@ -3,6 +3,7 @@
 
 #include "adapter/V2Adapter.h"
 #include "adapter/V3Helpers.h"
+#include "legacy_file/clsFileParser.h"
 #include "host/RecordingHost.h"
 #include "run_record/clsRun.h"
 #include "support/TestSupport.h"
@@ -14,13 +15,10 @@ using refhost::Json;
 
 class Transfer : public ::testing::Test {
 protected:
+    // A run of two genes with both data sets, texts to escape and figures set.
     Transfer() {
-        record.Key("K1"), record.Author("Ann <a>"), record.Comments("two\r\nlines"), record.FunctionSet("+-*/");
-        record.Head(2), record.Genes(2), record.LinkingFunction("*"), record.Geracoes(500), record.Cromossomas(30);
-        record.NumeroTerminais(2), record.NumeroResultadosExp(2), record.NumeroResultadosValidar(1);
-        record.TrainValues("1 2 3\r\n4 5 6"), record.ValidationValues("7 8 9"), record.Karva("+d0d1d0d1 * -d1d0d1d0");
-        record.BestFitnessRun(150.5), record.rsQuareRun(0.9), record.BestFitnessVal(80), record.RsquareVal(0.8);
-        record.SelectionRange(100), record.StopConditionIndex(0), record.StopConditionValue(2.5);
+        test::ScopedLocale point(test::kPointLocale);
+        clsFileParser().LoadFile(ORV_SOURCE_DIR "/tests/adapter/data/transfer.kvr", record);
     }
 
     void Run() { adapter.TransferLoadedRun(record, target); }
