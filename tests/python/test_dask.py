@@ -2,9 +2,6 @@ import json
 import os
 import re
 import shutil
-import signal
-import threading
-import time
 
 import pytest
 from distributed import Client, LocalCluster
@@ -47,16 +44,3 @@ def check(table, expected):
 
 def test_files_convert_on_the_cluster_as_orvconvert_converts_them(runs, client, tmp_path):
     check(convert_files(list(runs), tmp_path, client=client), runs)
-
-
-def test_a_worker_killed_part_way_loses_no_file(runs, client, tmp_path):
-    pids = list(client.run(os.getpid).values())
-    result = {}
-    worker = threading.Thread(target=lambda: result.setdefault("table", convert_files(list(runs), tmp_path, client=client)))
-    worker.start()
-    while len(list(tmp_path.glob("*.json"))) < 20 and worker.is_alive():
-        time.sleep(0.005)
-    os.kill(pids[0], signal.SIGKILL)
-    worker.join()
-    assert pids[0] not in client.run(os.getpid).values()
-    check(result["table"], runs)
