@@ -10,27 +10,14 @@
 // information), and counts its live objects.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <windows.h>
 #include <msxml2.h>
 #include <wrl/client.h>
 
-#include <algorithm>
-#include <array>
 #include <charconv>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
-#include <sstream>
-#include <stdexcept>
-#include <string>
-#include <utility>
-#include <vector>
 
+#include "../hostile/HostileCorpus.h"
+#include "../support/TestSupport.h"
 #include "ORVConverter.h"
 
 namespace orvtest {
@@ -108,13 +95,6 @@ struct Log {
 };
 inline Log g_log;
 
-// Starts a fresh log; live objects are left to count.
-inline void ResetLog() {
-    const int live = g_log.live;
-    g_log = Log{};
-    g_log.live = live;
-}
-
 using W = std::uintptr_t;  // an argument as the host's slot receives it
 template <class T>
 bool Points(W word) { return !IsBadReadPtr(reinterpret_cast<const void*>(word), sizeof(T)); }
@@ -151,14 +131,13 @@ struct Entry {
 };
 
 inline std::size_t SizeOf(const std::string& name) {
-    if (name == "Long") return 4;
-    if (name == "Short" || name == "Bool") return 2;
-    if (name == "Double") return 8;
-    return name == "Variant" ? sizeof(VARIANT) : sizeof(void*);  // or a BSTR, an object, an array
+    static const std::map<std::string, std::size_t> kSizes = {
+        {"Long", 4}, {"Short", 2}, {"Bool", 2}, {"Double", 8}, {"Variant", sizeof(VARIANT)}};
+    return kSizes.count(name) ? kSizes.at(name) : sizeof(void*);  // or a BSTR, an object, an array
 }
 
-// The value of the shape stored at the address, as the log shows it; false
-// when it is not in that shape.
+// Appends the value of the shape stored at the address, as the log shows it;
+// false when it is not in that shape.
 inline bool Decode(const Shape& s, W at, std::string& text) {
     if (s.ref) return Points<W>(at) && Decode({false, s.name, s.object}, At<W>(at), text);
     if (const auto record = TheTables().records.find(s.name); record != TheTables().records.end()) {
@@ -166,54 +145,48 @@ inline bool Decode(const Shape& s, W at, std::string& text) {
         for (const Shape& field : record->second) {
             const std::size_t size = SizeOf(field.name), align = std::min<std::size_t>(size, 8);
             offset = (offset + align - 1) / align * align;
-            std::string part;
-            if (!Decode(field, at + offset, part)) return false;
-            text += (offset ? " " : "") + part;
+            if (!Decode(field, at + offset, text += offset ? " " : "")) return false;
             offset += size;
         }
         return true;
     }
     if (IsBadReadPtr(reinterpret_cast<const void*>(at), SizeOf(s.name))) return false;
-    if (s.name == "Text") return IsText(At<BSTR>(at)) && (text = Shown(At<BSTR>(at)), true);
-    if (s.name == "Long") return text = std::to_string(At<std::int32_t>(at)), true;
+    if (s.name == "Text") return IsText(At<BSTR>(at)) && (text += Shown(At<BSTR>(at)), true);
+    if (s.name == "Long") return text += std::to_string(At<std::int32_t>(at)), true;
     if (s.name == "Short" || s.name == "Bool") {
-        text = std::to_string(At<std::int16_t>(at));
-        return s.name == "Short" || text == "-1" || text == "0";
+        const std::int16_t value = At<std::int16_t>(at);
+        return text += std::to_string(value), s.name == "Short" || value == VARIANT_TRUE || value == VARIANT_FALSE;
     }
     if (s.name == "Double") {
         char digits[32];
-        return text.assign(digits, std::to_chars(digits, digits + 32, At<double>(at)).ptr), true;
+        return text.append(digits, std::to_chars(digits, digits + 32, At<double>(at)).ptr), true;
     }
     if (s.name == "Variant") {
         VARIANT shown{};
         VariantChangeTypeEx(&shown, &At<VARIANT>(at), LOCALE_INVARIANT, 0, VT_BSTR);
-        text = "vt" + std::to_string(At<VARIANT>(at).vt) + " " + Shown(shown.bstrVal);
-        VariantClear(&shown);
-        return true;
+        text += "vt" + std::to_string(At<VARIANT>(at).vt) + " " + Shown(shown.bstrVal);
+        return VariantClear(&shown), true;
     }
     if (s.name == "Object") {
         IUnknown* object = At<IUnknown*>(at);
         ComPtr<IUnknown> found;
-        text = "object";
-        return object && Points<void*>(reinterpret_cast<W>(object)) &&
-               SUCCEEDED(object->QueryInterface(Named(s.object).iid, &found));
+        text += "object";
+        return object && Points<void*>(W(object)) && SUCCEEDED(object->QueryInterface(Named(s.object).iid, &found));
     }
     if (s.name != "Array") throw std::runtime_error("no shape " + s.name);
     SAFEARRAY* a = At<SAFEARRAY*>(at);  // of 32-bit integers from index 0
     VARTYPE vt = VT_EMPTY;
-    LONG low = -1, high = -1;
-    if (!Points<SAFEARRAY>(reinterpret_cast<W>(a)) || SafeArrayGetDim(a) != 1 || FAILED(SafeArrayGetVartype(a, &vt)) ||
-        vt != VT_I4 || FAILED(SafeArrayGetLBound(a, 1, &low)) || low != 0)
+    if (!Points<SAFEARRAY>(W(a)) || SafeArrayGetDim(a) != 1 || FAILED(SafeArrayGetVartype(a, &vt)) || vt != VT_I4 ||
+        a->rgsabound[0].lLbound != 0)
         return false;
-    SafeArrayGetUBound(a, 1, &high);
-    for (LONG i = 0, element = 0; i <= high; ++i)
-        text += (i ? "," : "") + std::to_string((SafeArrayGetElement(a, &i, &element), element));
+    for (ULONG i = 0; i < a->rgsabound[0].cElements; ++i)
+        text += (i ? "," : "") + std::to_string(static_cast<const std::int32_t*>(a->pvData)[i]);
     return true;
 }
 
 // ---- Host objects with table-built vtables -----------------------------------
 
-class HostObject;
+struct HostObject;
 struct Face {
     const Slot* vtable;
     HostObject* self;
@@ -226,8 +199,7 @@ inline void Keep(Entry& kept, const Entry& from) {
     for (BSTR& t : kept.texts) t = SysAllocStringLen(t, SysStringLen(t));
 }
 
-class HostObject {
-public:
+struct HostObject {
     explicit HostObject(const std::string& name)
         : table_(Named(name)), face_{table_.vtable.data(), this}, support_{SupportVtable(), this} { ++g_log.live; }
     ~HostObject() {
@@ -243,14 +215,10 @@ public:
         if (left == 0) delete this;
         return static_cast<ULONG>(left);
     }
-    LONG References() const { return references_; }
     HRESULT QueryInterface(REFIID iid, void** out) {
-        const bool support = IsEqualIID(iid, IID_ISupportErrorInfo);
-        const bool ours =
-            support || IsEqualIID(iid, table_.iid) || IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch);
-        *out = !ours ? nullptr : support ? static_cast<void*>(&support_) : Dispatch();
-        if (ours) AddRef();
-        return ours ? S_OK : E_NOINTERFACE;
+        const bool ours = IsEqualIID(iid, table_.iid) || IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch);
+        *out = IsEqualIID(iid, IID_ISupportErrorInfo) ? static_cast<void*>(&support_) : ours ? Dispatch() : nullptr;
+        return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
 
     // A call at the slot with its argument words, the result's place last.
@@ -274,8 +242,6 @@ public:
         if (g_log.calls.size() == g_log.refuseAt) return Refused();
         return Serve(*row, line, in, words.empty() ? 0 : words[0], out);
     }
-
-private:
     static HRESULT Refused() {
         if (g_log.refusalText) {
             ComPtr<ICreateErrorInfo> create;
@@ -333,16 +299,15 @@ inline HRESULT HostObject::Serve(const Row& row, const std::string& line, const 
         ComPtr<IXMLDOMDocument> document;
         ComPtr<IXMLDOMElement> root;
         const CLSID domDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-        HRESULT hr = CoCreateInstance(domDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, &document);
-        std::wstring xml;  // without line ends, which would be nodes of their own
-        for (char c : ReadFile(DataPath("catalogue.xml")))
-            if (c != '\n') xml += static_cast<wchar_t>(c);
-        BSTR text = SysAllocString(xml.c_str());
+        std::string xml = ReadFile(DataPath("catalogue.xml"));
+        std::erase(xml, '\n');  // line ends would be nodes of their own
+        BSTR text = SysAllocString(std::wstring(xml.begin(), xml.end()).c_str());
         VARIANT_BOOL loaded = VARIANT_FALSE;
-        if (SUCCEEDED(hr)) document->loadXML(text, &loaded);
+        const bool ok = in[0] == "FFnatives" &&
+                        SUCCEEDED(CoCreateInstance(domDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, &document)) &&
+                        SUCCEEDED(document->loadXML(text, &loaded)) && SUCCEEDED(document->get_documentElement(&root)) && root;
         SysFreeString(text);
-        if (in[0] != "FFnatives" || FAILED(hr) || FAILED(document->get_documentElement(&root)) || !root) return Refuse(line);
-        return root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(out));
+        return ok ? root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(out)) : Refuse(line);
     } else if (op == "Contains") {
         At<VARIANT_BOOL>(out) = entries_.count(in[0]) ? VARIANT_TRUE : VARIANT_FALSE;
     } else if (op == "GetEntry") {
@@ -371,7 +336,10 @@ auto CallsBySlot(std::index_sequence<S...>) {
 inline HRESULT STDMETHODCALLTYPE Query(void* f, REFIID iid, void** out) { return Self(f).QueryInterface(iid, out); }
 inline ULONG STDMETHODCALLTYPE AddRef(void* f) { return Self(f).AddRef(); }
 inline ULONG STDMETHODCALLTYPE Release(void* f) { return Self(f).Release(); }
-inline HRESULT STDMETHODCALLTYPE SupportsErrorInfo(void*, REFIID) { return S_OK; }
+// Only for its own interface: error information checked against another is dropped.
+inline HRESULT STDMETHODCALLTYPE SupportsErrorInfo(void* f, REFIID iid) {
+    return IsEqualIID(iid, Self(f).table_.iid) ? S_OK : S_FALSE;
+}
 
 inline const Slot* SupportVtable() {
     static const Slot vtable[] = {reinterpret_cast<Slot>(&Query), reinterpret_cast<Slot>(&AddRef),
@@ -381,18 +349,17 @@ inline const Slot* SupportVtable() {
 
 // ---- The tables, read once, with their vtables ---------------------------------
 
-inline GUID ParseGuid(const std::string& text) {
-    GUID guid{};
-    EXPECT_HRESULT_SUCCEEDED(CLSIDFromString(std::wstring(text.begin(), text.end()).c_str(), &guid)) << text;
-    return guid;
-}
-
 inline const Tables& TheTables() {
     static const auto calls = CallsBySlot(std::make_index_sequence<kSlots>());
     static const Tables tables = [] {
         const auto shape = [](const std::string& word) {
             const std::size_t from = word[0] == '&' ? 1 : 0, colon = word.find(':');
             return Shape{from == 1, word.substr(from, colon - from), colon == std::string::npos ? "" : word.substr(colon + 1)};
+        };
+        const auto guid = [](const std::string& text) {
+            GUID id{};
+            EXPECT_HRESULT_SUCCEEDED(CLSIDFromString(std::wstring(text.begin(), text.end()).c_str(), &id)) << text;
+            return id;
         };
         Tables t;
         Interface* itf = nullptr;
@@ -402,11 +369,10 @@ inline const Tables& TheTables() {
             const std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
             if (w.empty() || w[0][0] == '#') continue;
             if (w[0] == "interface") {
-                itf = &t.interfaces[w[1]];
-                *itf = {w[1], ParseGuid(w[2]), {}, {}};
+                itf = &(t.interfaces[w[1]] = {w[1], guid(w[2]), {}, {}});
                 for (std::size_t s = 0; s < kSlots; ++s) itf->vtable[s] = s < 3 ? SupportVtable()[s] : calls[s][0];
             } else if (w[0] == "class") {
-                t.classes.emplace_back(w[1], ParseGuid(w[2]));
+                t.classes.emplace_back(w[1], guid(w[2]));
             } else if (w[0] == "record") {
                 for (std::size_t i = 2; i < w.size(); ++i) t.records[w[1]].push_back(shape(w[i]));
             } else {
@@ -424,37 +390,31 @@ inline const Tables& TheTables() {
 }
 
 // A class factory per host class, registered for the test program's life.
-class Factory final : public IClassFactory {
-public:
-    explicit Factory(std::string name) : name_(std::move(name)) {}
+struct Factory final : IClassFactory {
+    std::string name;
+    explicit Factory(std::string n) : name(std::move(n)) {}
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        const bool known = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory);
-        *out = known ? this : nullptr;
-        return known ? S_OK : E_NOINTERFACE;
+        *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory) ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (outer) return CLASS_E_NOAGGREGATION;
-        auto* object = new HostObject(name_);
+        auto* object = new HostObject(name);
         const HRESULT hr = object->QueryInterface(iid, out);
         object->Release();
         return hr;
     }
-
-private:
-    std::string name_;
 };
 
 // Makes the host classes creatable in this process, until CoUninitialize.
 inline void RegisterHostClasses() {
-    for (const auto& [name, clsid] : TheTables().classes) {
-        DWORD cookie = 0;
-        auto* factory = new Factory(name);
-        if (FAILED(CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
+    DWORD cookie = 0;
+    for (const auto& [name, clsid] : TheTables().classes)
+        if (FAILED(CoRegisterClassObject(clsid, new Factory(name), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
             ADD_FAILURE() << "cannot register the host class of " << name;
-    }
 }
 
 // ---- The server as a caller reaches it ---------------------------------------
@@ -476,27 +436,28 @@ struct RaisedError {
 inline RaisedError TakeError() {
     RaisedError error;
     BSTR source = nullptr, description = nullptr;
-    if (GetErrorInfo(0, &error.info) != S_OK) return error;
-    error.info->GetSource(&source);
-    error.info->GetDescription(&description);
-    error.source = Utf8(source), error.description = Utf8(description);
-    SysFreeString(source);
-    SysFreeString(description);
+    if (GetErrorInfo(0, &error.info) == S_OK && SUCCEEDED(error.info->GetSource(&source)) &&
+        SUCCEEDED(error.info->GetDescription(&description)))
+        error.source = Utf8(source), error.description = Utf8(description);
+    SysFreeString(source), SysFreeString(description);
     return error;
 }
 
 // Converts the file into a fresh run (of the interface named) through
-// Convert(path by value, run by reference); the run's reference stays the
-// caller's, every object the host handed out comes back, and every argument
-// was in its row's shape.
-inline HRESULT ConvertFresh(_IConvertible* adapter, const fs::path& file, const std::string& itf = "run") {
+// Convert(path by value, run by reference), with a fresh log, the host
+// refusing the call given; the run's reference stays the caller's, every
+// object the host handed out comes back, and every argument was in its row's
+// shape.
+inline HRESULT ConvertFresh(_IConvertible* adapter, const fs::path& file, const std::string& itf = "run",
+                            std::size_t refuseAt = 0, HRESULT refusal = E_FAIL, const wchar_t* refusalText = nullptr) {
+    g_log = Log{{}, {}, {}, g_log.live, refuseAt, refusal, refusalText, nullptr};
     auto* run = new HostObject(itf);
     IDispatch* given = run->Dispatch();
     BSTR text = SysAllocStringLen(file.c_str(), static_cast<UINT>(file.native().size()));
     const HRESULT hr = adapter->Convert(text, &given);
     SysFreeString(text);
     EXPECT_EQ(given, run->Dispatch()) << "the caller's reference was replaced";
-    EXPECT_EQ(run->References(), 1) << "references to the run left behind";
+    EXPECT_EQ(run->references_, 1) << "references to the run left behind";
     run->Release();
     EXPECT_EQ(g_log.live, 0) << "host objects still referenced";
     EXPECT_EQ(g_log.faults, std::vector<std::string>{});
