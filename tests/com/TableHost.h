@@ -26,10 +26,7 @@ namespace fs = std::filesystem;
 using Microsoft::WRL::ComPtr;
 
 // A file under the source folder, as Wine's Z: drive shows it.
-inline fs::path SourcePath(const std::string& tail) {
-    const char* root = std::getenv("ORV_SOURCE_DIR");
-    return fs::path(std::string("Z:") + (root ? root : "") + "/" + tail).make_preferred();
-}
+inline fs::path SourcePath(const std::string& tail) { return fs::path("Z:" ORV_SOURCE_DIR "/" + tail).make_preferred(); }
 inline fs::path DataPath(const std::string& name) { return SourcePath("tests/com/data/" + name); }
 
 inline std::string ReadFile(const fs::path& file) {
@@ -110,10 +107,8 @@ inline bool IsText(BSTR text) {
 }
 
 inline std::string Utf8(BSTR text) {
-    const int size = static_cast<int>(SysStringLen(text));
-    std::string out(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr)), 0);
-    WideCharToMultiByte(CP_UTF8, 0, text, size, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
-    return out;
+    const std::u8string utf8 = fs::path(std::wstring(text, SysStringLen(text))).u8string();
+    return {utf8.begin(), utf8.end()};
 }
 // A text for the log: line ends shown as \r and \n.
 inline std::string Shown(BSTR text) {
@@ -224,9 +219,8 @@ struct HostObject {
     // A call at the slot with its argument words, the result's place last.
     HRESULT Call(int slot, const std::vector<W>& words) {
         const std::string where = table_.name + " position " + std::to_string(slot - 7);
-        const auto& rows = table_.rows;
-        const auto row = std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r.position == slot - 7; });
-        if (row == rows.end()) return Refuse(where + ": no row has this slot");
+        const auto row = std::ranges::find(table_.rows, slot - 7, &Row::position);
+        if (row == table_.rows.end()) return Refuse(where + ": no row has this slot");
         std::vector<std::string> in(row->params.size());
         std::string line = row->operation;
         for (std::size_t i = 0; i < in.size(); ++i) {
@@ -303,9 +297,10 @@ inline HRESULT HostObject::Serve(const Row& row, const std::string& line, const 
         std::erase(xml, '\n');  // line ends would be nodes of their own
         BSTR text = SysAllocString(std::wstring(xml.begin(), xml.end()).c_str());
         VARIANT_BOOL loaded = VARIANT_FALSE;
-        const bool ok = in[0] == "FFnatives" &&
-                        SUCCEEDED(CoCreateInstance(domDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, &document)) &&
-                        SUCCEEDED(document->loadXML(text, &loaded)) && SUCCEEDED(document->get_documentElement(&root)) && root;
+        const bool ok =
+            in[0] == "FFnatives" &&
+            SUCCEEDED(CoCreateInstance(domDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument, &document)) &&
+            SUCCEEDED(document->loadXML(text, &loaded)) && SUCCEEDED(document->get_documentElement(&root)) && root;
         SysFreeString(text);
         return ok ? root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(out)) : Refuse(line);
     } else if (op == "Contains") {
@@ -428,17 +423,18 @@ inline ComPtr<_IConvertible> NewAdapter() {
 // The failure of a raised error number.
 constexpr HRESULT Raised(unsigned number) { return static_cast<HRESULT>(0x800A0000u | number); }
 
-// The thread's error information, taken (and so cleared).
+// The thread's error information, taken (and so cleared), and its text as
+// "source: description".
 struct RaisedError {
     ComPtr<IErrorInfo> info;  // null: none set
-    std::string source, description;
+    std::string text;
 };
 inline RaisedError TakeError() {
     RaisedError error;
     BSTR source = nullptr, description = nullptr;
     if (GetErrorInfo(0, &error.info) == S_OK && SUCCEEDED(error.info->GetSource(&source)) &&
         SUCCEEDED(error.info->GetDescription(&description)))
-        error.source = Utf8(source), error.description = Utf8(description);
+        error.text = Utf8(source) + ": " + Utf8(description);
     SysFreeString(source), SysFreeString(description);
     return error;
 }
