@@ -1,10 +1,9 @@
 ' A script client: CreateObject by ProgID, then the errors a script sees.
-' Run from this folder; prints one line per failure, or that all passed.
+' Run from this folder; prints one line per failure, then that it ran to the end.
 Option Explicit
-Dim fso, adapter, failures
+Dim fso, adapter
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set adapter = CreateObject("ORVConverter.V2Adapter")
-failures = 0
 
 Sub Expect(path, number, description)
     On Error Resume Next
@@ -12,11 +11,10 @@ Sub Expect(path, number, description)
     adapter.Convert fso.GetAbsolutePathName(path), Nothing
     If Err.Number <> number Or Err.Description <> description Or Err.Source <> "ORVConverter.V2Adapter" Then
         WScript.Echo "FAILED " & path & ": " & Err.Number & " " & Err.Description & " (" & Err.Source & ")"
-        failures = failures + 1
     End If
 End Sub
 
 Expect "data\missing.kvr", 5004, "File not found."
 Expect "data\foreign.kvr", 5002, "Wrong file format."
 Expect "data\unusable.kvr", 5003, "Invalid file."
-If failures = 0 Then WScript.Echo "All checks passed"
+WScript.Echo "All checks ran"

@@ -147,10 +147,9 @@ inline bool Decode(const Shape& s, W at, std::string& text) {
     }
     if (IsBadReadPtr(reinterpret_cast<const void*>(at), SizeOf(s.name))) return false;
     if (s.name == "Text") return IsText(At<BSTR>(at)) && (text += Shown(At<BSTR>(at)), true);
-    if (s.name == "Long") return text += std::to_string(At<std::int32_t>(at)), true;
-    if (s.name == "Short" || s.name == "Bool") {
-        const std::int16_t value = At<std::int16_t>(at);
-        return text += std::to_string(value), s.name == "Short" || value == VARIANT_TRUE || value == VARIANT_FALSE;
+    if (s.name == "Long" || s.name == "Short" || s.name == "Bool") {
+        const std::int32_t value = s.name == "Long" ? At<std::int32_t>(at) : At<std::int16_t>(at);
+        return text += std::to_string(value), s.name != "Bool" || value == VARIANT_TRUE || value == VARIANT_FALSE;
     }
     if (s.name == "Double") {
         char digits[32];
