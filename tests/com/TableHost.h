@@ -199,7 +199,6 @@ struct HostObject {
     ~HostObject() {
         for (auto& [key, entry] : entries_)
             for (BSTR t : entry.texts) SysFreeString(t);
-        for (auto& [line, child] : children_) child->Release();
         --g_log.live;
     }
     IDispatch* Dispatch() { return reinterpret_cast<IDispatch*>(&face_); }
@@ -255,7 +254,7 @@ struct HostObject {
     const Interface& table_;
     Face face_, support_;  // the host's interface; ISupportErrorInfo, which it answers for
     LONG references_ = 1;
-    std::map<std::string, HostObject*> children_;  // by the call that asked for them
+    std::map<std::string, ComPtr<IDispatch>> children_;  // by the call that asked for them
     std::map<std::string, Entry> entries_;
 };
 
@@ -263,10 +262,9 @@ inline HRESULT HostObject::Serve(const Row& row, const std::string& line, const 
                                  W out) {
     const std::string& op = row.operation;
     if (!row.out.object.empty()) {  // the same call gives the same object
-        HostObject*& child = children_[line];
-        if (!child) child = new HostObject(row.out.object);
-        child->AddRef();
-        At<IDispatch*>(out) = child->Dispatch();
+        ComPtr<IDispatch>& child = children_[line];
+        if (!child) *child.GetAddressOf() = (new HostObject(row.out.object))->Dispatch();  // its first reference
+        child.CopyTo(&At<IDispatch*>(out));
     } else if (op == "GetNumber") {
         At<LONG>(out) = 7;  // not 1: the server must ask
     } else if (op == "CheckKey") {
