@@ -1,7 +1,6 @@
 #include "common/Conversions.h"
 
 #include <algorithm>
-#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -181,16 +180,11 @@ bool QuickNumber(std::string_view text, char sep, double& value) {
     return true;
 }
 
-// The eight decimal digits of x (below 10^8), leading zeros included, one a
-// byte, the first in the lowest: split into halves, quarters and digits,
-// each step on all parts at once, the parts held in lanes of one word.
-inline std::uint64_t EightDigits(std::uint64_t x) {
-    std::uint64_t v = x / 10000 | (x % 10000) << 32;
-    const std::uint64_t hundreds = (v * 10486) >> 20 & 0x0000007F0000007F;  // v / 100 in each lane
-    v = hundreds | (v - 100 * hundreds) << 16;
-    const std::uint64_t tens = (v * 103) >> 10 & 0x000F000F000F000F;  // v / 10 in each lane
-    return tens | (v - 10 * tens) << 8;
-}
+// "00" to "99", for writing two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 // Writes |value| in fixed notation when a decimal of at most 15 significant
 // digits, not below 1e-4, reads back as value. Such a decimal is unique (15
@@ -198,7 +192,7 @@ inline std::uint64_t EightDigits(std::uint64_t x) {
 // reads back, and it is the value rounded to 15 digits: one scaling by an
 // exact power of ten finds it, one exact division checks it. Most data
 // values, written with a few decimals, take this way; it answers nullptr for
-// the others. Writes within 32 characters from out, past the text's end too.
+// the others.
 char* FixedFifteenDigits(char* out, double value) {
     if (!kExactArithmetic) return nullptr;
     const double a = std::fabs(value);
@@ -215,31 +209,42 @@ char* FixedFifteenDigits(char* out, double value) {
     while (scaled < 1e14 && places < 18) scaled = a * kExactPowersOfTen[++places];
     // When a decimal of 15 digits reads back as a, a scaled lies within 0.2
     // of its digits, whatever the rounding of the product.
-    const auto digits = static_cast<std::uint64_t>(scaled + 0.5);  // exact: scaled is below 2^50
+    auto digits = static_cast<std::uint64_t>(scaled + 0.5);  // exact: scaled is below 2^50
     if (static_cast<double>(digits) / kExactPowersOfTen[places] != a) return nullptr;
-    // The 15 digits (the first is not 0) as "0" and 15 characters, each
-    // half a word; the fraction's trailing zeros go.
-    const std::uint64_t high = EightDigits(digits / 100000000), low = EightDigits(digits % 100000000);
-    const int zeros = low != 0 ? std::countl_zero(low) / 8 : 8 + std::countl_zero(high) / 8;
-    const int kept = places - std::min(zeros, places);
-    constexpr std::uint64_t kZeros = 0x3030303030303030;
-    char text[32] = {};
-    std::uint64_t chars[2] = {high + kZeros, low + kZeros};
-    if constexpr (std::endian::native == std::endian::big)
-        for (auto& c : chars) c = __builtin_bswap64(c);
-    std::memcpy(text, chars, sizeof chars);
-    if (value < 0) *out++ = '-';
-    if (places >= 15) {  // below 1: "0." and the places' leading zeros
-        std::memcpy(out, "0.000", 5);
-        std::memcpy(out + 2 + (places - 15), text + 1, 16);
-        return out + 2 + kept;
+    // Trailing zeros of the fraction go, eight, four, two and one at a time.
+    while (places >= 8 && digits % 100000000 == 0) {
+        digits /= 100000000;
+        places -= 8;
     }
-    const int whole = 15 - places;
-    std::memcpy(out, text + 1, 16);
-    if (kept == 0) return out + whole;
-    out[whole] = '.';
-    std::memcpy(out + whole + 1, text + 1 + whole, 16);
-    return out + whole + 1 + kept;
+    for (const auto& [step, power] : {std::pair{4, 10000u}, std::pair{2, 100u}, std::pair{1, 10u}}) {
+        if (places >= step && digits % power == 0) {
+            digits /= power;
+            places -= step;
+        }
+    }
+    // Right to left into a scratch buffer: the fraction (zeros included once
+    // the digits run out), the point, then the whole part, "0" for none.
+    char buf[32];
+    char* const end = buf + sizeof buf;
+    char* p = end;
+    int written = 0;
+    for (; written + 2 <= places; written += 2, digits /= 100) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * (digits % 100), 2);
+    }
+    if (written < places) {
+        *--p = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+    }
+    if (places > 0) *--p = '.';
+    for (; digits >= 10; digits /= 100) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * (digits % 100), 2);
+    }
+    if (digits > 0 || *p == '.') *--p = static_cast<char>('0' + digits);
+    if (value < 0) *out++ = '-';
+    std::memcpy(out, p, static_cast<std::size_t>(end - p));
+    return out + (end - p);
 }
 
 }  // namespace
