@@ -118,4 +118,6 @@ FileLock::~FileLock() {
 // memory allocated for them from the start.
 void PreferLargePages(void*, std::size_t) noexcept {}
 
+void ReleasePages(void*, std::size_t) noexcept {}
+
 }  // namespace orv::platform
