@@ -22,7 +22,9 @@ namespace {
 // Converts the file into a reference host and writes the run as JSON to
 // standard output ("" or "-") or to the file out.
 void ConvertToJson(const std::string& file, const refhost::ToUtf8& toUtf8, const std::string& out) {
-    refhost::ReferenceHost host;
+    // The data files stay in memory: the values are not written to the disk
+    // and read back.
+    refhost::ReferenceHost host(refhost::TempFolder::InMemory{});
     auto run = host.CreateRun();
     V2Adapter(host).Convert(PathArgument(file), run);
     if (out.empty() || out == "-") {

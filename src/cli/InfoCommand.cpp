@@ -20,6 +20,7 @@
 #include "host/Formula.h"
 #include "host/ReferenceHost.h"
 #include "host/ModelEvaluator.h"
+#include "host/PairedWork.h"
 #include "upgrade/v2LocaleSettings.h"
 
 namespace orv::cli {
@@ -36,12 +37,10 @@ bool BlankLineAt(std::string_view values, std::size_t start) {
     return true;
 }
 
-}  // namespace
-
 // Lines (split at LF) with anything but blanks and CR on them: every line
 // counts but the blank ones, and a blank line starts with a blank, a CR or
 // its LF (or ends the text), so only lines that start so are looked at.
-std::size_t CountRecords(std::string_view values) {
+std::size_t CountLines(std::string_view values) {
     const std::size_t n = values.size();
     std::size_t lines = 1, blank = BlankLineAt(values, 0) ? 1 : 0;
     const auto atLineBreak = [&](std::size_t i) {
@@ -72,6 +71,32 @@ std::size_t CountRecords(std::string_view values) {
     for (; i < n; ++i)
         if (values[i] == '\n') atLineBreak(i);
     return lines - blank;
+}
+
+}  // namespace
+
+// Large texts in pieces on two threads: each piece but the last ends with a
+// line feed, so the pieces' counts add up to the whole's.
+std::size_t CountRecords(std::string_view values) {
+    constexpr std::size_t kPiece = 1 << 22;
+    struct Piece {
+        std::string_view text;
+        std::size_t count = 0;
+    };
+    std::size_t at = 0, records = 0;
+    bool first = true;
+    refhost::PairedWork<Piece>(
+        [&](Piece& piece) {
+            if (at == values.size() && !first) return false;
+            const std::size_t lineFeed = values.size() - at > kPiece ? values.find('\n', at + kPiece) : values.npos;
+            const std::size_t end = lineFeed == values.npos ? values.size() : lineFeed + 1;
+            piece.text = values.substr(at, end - at);
+            at = end;
+            first = false;
+            return true;
+        },
+        [](Piece& piece) { piece.count = CountLines(piece.text); }, [&](Piece& piece) { records += piece.count; });
+    return records;
 }
 
 namespace {

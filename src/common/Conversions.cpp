@@ -1,6 +1,7 @@
 #include "common/Conversions.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -186,6 +187,61 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// The eight decimal digits of x (below 10^8), leading zeros included, one a
+// byte, the first in the lowest: split into halves, quarters and digits,
+// each step on all parts at once, the parts held in lanes of one word.
+inline std::uint64_t EightDigits(std::uint64_t x) {
+    std::uint64_t v = x / 10000 | (x % 10000) << 32;
+    const std::uint64_t hundreds = (v * 10486) >> 20 & 0x0000007F0000007F;  // v / 100 in each lane
+    v = hundreds | (v - 100 * hundreds) << 16;
+    const std::uint64_t tens = (v * 103) >> 10 & 0x000F000F000F000F;  // v / 10 in each lane
+    return tens | (v - 10 * tens) << 8;
+}
+
+// Stores eight characters held in a word, the first in the lowest byte.
+inline void StoreChars(char* at, std::uint64_t chars) {
+    if constexpr (std::endian::native == std::endian::big) chars = __builtin_bswap64(chars);
+    std::memcpy(at, &chars, 8);
+}
+
+// The common data value, a (at least 1e-4) with at most seven places and
+// below 10^8 once scaled by them: the first number of places at which the
+// scaled value rounds to a whole number that reads back as a gives the
+// decimal; fewer places leave no trailing zero. Written with its sign from
+// out, or nullptr for other values. Writes up to 18 characters, past the
+// text's end too.
+char* FewPlaces(char* out, double value, double a) {
+    // Scaled by seven places too, such a value lies near a whole number (as
+    // below): most values of more places are let go at once.
+    if (!(a < 1e8)) return nullptr;
+    const double most = a * 1e7;
+    if (std::fabs(most - static_cast<double>(static_cast<std::uint64_t>(most + 0.5))) > most * 1e-15) return nullptr;
+    for (int places = 0; places <= 7; ++places) {
+        const double scaled = a * kExactPowersOfTen[places];
+        if (!(scaled < 1e8)) return nullptr;
+        // Where the decimal exists, scaled lies within two roundings of its
+        // digits: farther off, no division needs to check them.
+        const auto digits = static_cast<std::uint64_t>(scaled + 0.5);
+        const auto nearest = static_cast<double>(digits);
+        if (std::fabs(scaled - nearest) > scaled * 1e-15 || digits >= 100000000 ||
+            nearest / kExactPowersOfTen[places] != a)
+            continue;
+        int length = 1;  // of the digits
+        while (length < 8 && digits >= static_cast<std::uint64_t>(kExactPowersOfTen[length])) ++length;
+        // The eight characters, zeros first, from the whole part's start (a
+        // "0" before the point below 1) on.
+        const std::uint64_t chars = EightDigits(digits) + 0x3030303030303030;
+        const int start = 8 - std::max(length, places + 1), whole = 8 - places - start;
+        if (value < 0) *out++ = '-';
+        StoreChars(out, chars >> (8 * start));
+        if (places == 0) return out + whole;
+        out[whole] = '.';
+        StoreChars(out + whole + 1, chars >> (8 * (8 - places)));
+        return out + whole + 1 + places;
+    }
+    return nullptr;
+}
+
 // Writes |value| in fixed notation when a decimal of at most 15 significant
 // digits, not below 1e-4, reads back as value. Such a decimal is unique (15
 // digits are coarser than a double), so it is also the shortest text that
@@ -197,6 +253,7 @@ char* FixedFifteenDigits(char* out, double value) {
     if (!kExactArithmetic) return nullptr;
     const double a = std::fabs(value);
     if (!(a >= 1e-4 && a < 1e15)) return nullptr;
+    if (char* end = FewPlaces(out, value, a)) return end;
     // Places that scale a into [1e14, 1e15): 14 less its decimal exponent,
     // estimated from the binary one and corrected by the scaled value.
     std::uint64_t bits = 0;

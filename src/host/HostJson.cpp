@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <span>
@@ -83,6 +84,8 @@ private:
 char* WriteNumber(char* at, double v) {
     if (!std::isfinite(v)) return std::copy_n("null", 4, at);
     char* end = ShortestDoubleChars(at, at + 40, v);
+    // Any text of a number with a fraction has a point or an exponent.
+    if (std::fabs(v) < 1e15 && static_cast<double>(static_cast<std::int64_t>(v)) != v) return end;
     if (std::find_if(at, end, [](char c) { return c == '.' || c == 'e'; }) == end) end = std::copy_n(".0", 2, end);
     return end;
 }

@@ -270,11 +270,11 @@ std::size_t FitOnText(const ModelTree& model, std::string_view text, bool names,
         ReadDataLines(namesLine, separator, decimal, namesPending, first);
         linesBefore = first.lines;
     }
-    // Pieces of a few megabytes go to the threads; each is read and computed
+    // Pieces of a megabyte go to the threads; each is read and computed
     // in parts of some kilobytes, whose records stay in the processor's cache
     // and are all the memory the computation takes beyond the text and the
     // outputs.
-    constexpr std::size_t kPiece = 1 << 21, kPart = 1 << 16;
+    constexpr std::size_t kPiece = 1 << 20, kPart = 1 << 16;
     std::size_t at = 0;
     const auto next = [&](FitPiece& piece) {
         if (at >= text.size()) return false;

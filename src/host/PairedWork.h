@@ -7,12 +7,13 @@
 //       [&](Piece& p) { Parse(p); },              // either thread
 //       [&](Piece& p) { Append(p); });            // calling thread, in order
 //
-// Every other piece goes to a second thread, which works a piece or two
-// ahead; the calling thread reads and makes the others and uses each in
-// turn, so that reading and using overlap the other thread's making. An
-// exception from any step ends the work once the other thread's piece is
-// done, and propagates to the caller in the pieces' order. On a machine of
-// one core the pieces are made one after the other.
+// The calling thread reads a few pieces ahead; each piece is made by
+// whichever thread is free first, the oldest waiting piece first, so that
+// the calling thread, which also reads and uses, makes fewer than the other
+// one instead of every second piece. An exception from any step ends the
+// work once the other thread's piece is done, and propagates to the caller
+// in the pieces' order. On a machine of one core the pieces are made one
+// after the other.
 #pragma once
 
 #include <array>
@@ -29,15 +30,15 @@ template <class Piece, class Next, class Make, class Use>
 void PairedWork(Next&& next, Make&& make, Use&& use) {
     struct Slot {
         Piece piece;
-        bool helper = false;  // made by the other thread
         bool done = false;
         std::exception_ptr failure;
     };
-    // Two pieces of each thread in hand at most: one being made, one waiting.
+    // Pieces in hand at most: being made or waiting to be, or made and
+    // waiting to be used.
     std::array<Slot, 4> ring;
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<Slot*> queue;
+    std::deque<Slot*> waiting;  // read, not yet taken by either thread
     bool stopping = false;
 
     struct OtherThread {
@@ -55,31 +56,31 @@ void PairedWork(Next&& next, Make&& make, Use&& use) {
             thread.join();
         }
     } other{{}, mutex, changed, stopping};
-    // Started with the second piece: work of one piece, the most common in
-    // small runs, costs no thread.
-    const bool twoThreads = std::thread::hardware_concurrency() > 1;
+    // Makes the slot, the lock released meanwhile.
+    const auto makeUnlocked = [&](std::unique_lock<std::mutex>& lock, Slot& slot) {
+        lock.unlock();
+        try {
+            make(slot.piece);
+        } catch (...) {
+            slot.failure = std::current_exception();
+        }
+        lock.lock();
+        slot.done = true;
+    };
     const auto makeOnOtherThread = [&] {
+        std::unique_lock lock(mutex);
         for (;;) {
-            Slot* slot = nullptr;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stopping || !queue.empty(); });
-                if (stopping) return;
-                slot = queue.front();
-                queue.pop_front();
-            }
-            try {
-                make(slot->piece);
-            } catch (...) {
-                slot->failure = std::current_exception();
-            }
-            {
-                const std::lock_guard lock(mutex);
-                slot->done = true;
-            }
+            changed.wait(lock, [&] { return stopping || !waiting.empty(); });
+            if (stopping) return;
+            Slot* slot = waiting.front();
+            waiting.pop_front();
+            makeUnlocked(lock, *slot);
             changed.notify_all();
         }
     };
+    // Started with the second piece: work of one piece, the most common in
+    // small runs, costs no thread.
+    const bool twoThreads = std::thread::hardware_concurrency() > 1;
 
     std::size_t read = 0, used = 0;
     bool more = true;
@@ -92,24 +93,29 @@ void PairedWork(Next&& next, Make&& make, Use&& use) {
                 more = false;
                 break;
             }
-            slot.helper = twoThreads && read % 2 == 1;
-            if (slot.helper) {
-                if (!other.thread.joinable()) other.thread = std::thread(makeOnOtherThread);
-                {
-                    const std::lock_guard lock(mutex);
-                    queue.push_back(&slot);
-                }
-                changed.notify_all();
+            if (twoThreads && read == 1) other.thread = std::thread(makeOnOtherThread);
+            {
+                const std::lock_guard lock(mutex);
+                waiting.push_back(&slot);
             }
+            changed.notify_all();
             ++read;
         }
         if (used == read) return;
         Slot& slot = ring[used % ring.size()];
-        if (slot.helper) {
+        {
+            // Until the piece to use is made, the calling thread makes the
+            // oldest waiting one, which may be that piece.
             std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return slot.done; });
-        } else {
-            make(slot.piece);
+            while (!slot.done) {
+                if (waiting.empty()) {
+                    changed.wait(lock);
+                    continue;
+                }
+                Slot* own = waiting.front();
+                waiting.pop_front();
+                makeUnlocked(lock, *own);
+            }
         }
         if (slot.failure) std::rethrow_exception(slot.failure);
         use(slot.piece);

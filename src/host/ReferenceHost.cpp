@@ -182,6 +182,9 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
         platform::PreferLargePages(piece.rows.values.data(), piece.rows.values.capacity() * sizeof(double));
         platform::PreferLargePages(piece.rows.rowEnds.data(), piece.rows.rowEnds.capacity() * sizeof(std::size_t));
         ReadDataLines(piece.text, sep, decimal, pending, piece.rows);
+        // A file held in memory is read once, front to back: what is read
+        // goes, so that its text and its values are not held whole at once.
+        if (held) platform::ReleasePages(held->data() + (piece.text.data() - held->data()), piece.text.size());
     };
 
     // Until the names line is read, one piece at a time: it is the first

@@ -66,6 +66,11 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // costs a few page faults rather than thousands. A hint; never throws.
 void PreferLargePages(void* data, std::size_t size) noexcept;
 
+// Gives the whole pages within the given memory back to the system, which
+// lowers the peak of a large buffer read from front to back: their bytes
+// are lost (read as zeros after). A hint; never throws.
+void ReleasePages(void* data, std::size_t size) noexcept;
+
 // An exclusive advisory lock on a file, held until the object is destroyed.
 // Another process, or another Acquire in this process, waits for it.
 class FileLock {

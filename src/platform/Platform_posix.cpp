@@ -140,18 +140,28 @@ bool InSystemProgramTree(const std::filesystem::path& folder) {
     return name == "usr" || name == "bin" || name == "sbin" || name.rfind("lib", 0) == 0;
 }
 
+namespace {
+// The whole pages of the given size within the memory, as addresses [first, last).
+std::pair<std::uintptr_t, std::uintptr_t> WholePages(void* data, std::size_t size, std::uintptr_t page) {
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    return {(begin + page - 1) & ~(page - 1), (begin + size) & ~(page - 1)};
+}
+}  // namespace
+
 void PreferLargePages(void* data, std::size_t size) noexcept {
 #ifdef MADV_HUGEPAGE
     // Only whole large pages inside the buffer; smaller buffers gain nothing.
-    constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
-    const std::uintptr_t last = (begin + size) & ~(kLargePage - 1);
+    const auto [first, last] = WholePages(data, size, std::uintptr_t{1} << 21);
     if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 #else
     (void)data;
     (void)size;
 #endif
+}
+
+void ReleasePages(void* data, std::size_t size) noexcept {
+    const auto [first, last] = WholePages(data, size, static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)));
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }
 
 std::filesystem::path ModuleWorkFolder() {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -117,5 +118,20 @@ FileLock::~FileLock() {
 // Windows gives large pages only to accounts holding a privilege, and only to
 // memory allocated for them from the start.
 void PreferLargePages(void*, std::size_t) noexcept {}
+
+void ReleasePages(void* data, std::size_t size) noexcept {
+    SYSTEM_INFO system;
+    ::GetSystemInfo(&system);
+    const auto page = static_cast<std::uintptr_t>(system.dwPageSize);
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + page - 1) & ~(page - 1);
+    const std::uintptr_t last = (begin + size) & ~(page - 1);
+    if (last <= first) return;
+    // The contents go, and unlocking pages that are not locked takes them
+    // out of the working set (the call reports an error for that, meant).
+    void* const pages = reinterpret_cast<void*>(first);
+    ::VirtualAlloc(pages, last - first, MEM_RESET, PAGE_READWRITE);
+    ::VirtualUnlock(pages, last - first);
+}
 
 }  // namespace orv::platform
