@@ -205,41 +205,34 @@ inline void StoreChars(char* at, std::uint64_t chars) {
 }
 
 // The common data value, a (at least 1e-4) with at most seven places and
-// below 10^8 once scaled by them: the first number of places at which the
-// scaled value rounds to a whole number that reads back as a gives the
-// decimal; fewer places leave no trailing zero. Written with its sign from
-// out, or nullptr for other values. Writes up to 18 characters, past the
-// text's end too.
+// below 10^8 once scaled by them. Scaled by seven places, such a value lies
+// within a rounding of a whole number (below 10^15, so exactly that number);
+// its trailing zeros are the places the decimal does not need, and what is
+// left, divided back, must read as a. Written with its sign from out, or
+// nullptr for other values. Writes up to 18 characters, past the text's end
+// too.
 char* FewPlaces(char* out, double value, double a) {
-    // Scaled by seven places too, such a value lies near a whole number (as
-    // below): most values of more places are let go at once.
     if (!(a < 1e8)) return nullptr;
     const double most = a * 1e7;
-    if (std::fabs(most - static_cast<double>(static_cast<std::uint64_t>(most + 0.5))) > most * 1e-15) return nullptr;
-    for (int places = 0; places <= 7; ++places) {
-        const double scaled = a * kExactPowersOfTen[places];
-        if (!(scaled < 1e8)) return nullptr;
-        // Where the decimal exists, scaled lies within two roundings of its
-        // digits: farther off, no division needs to check them.
-        const auto digits = static_cast<std::uint64_t>(scaled + 0.5);
-        const auto nearest = static_cast<double>(digits);
-        if (std::fabs(scaled - nearest) > scaled * 1e-15 || digits >= 100000000 ||
-            nearest / kExactPowersOfTen[places] != a)
-            continue;
-        int length = 1;  // of the digits
-        while (length < 8 && digits >= static_cast<std::uint64_t>(kExactPowersOfTen[length])) ++length;
-        // The eight characters, zeros first, from the whole part's start (a
-        // "0" before the point below 1) on.
-        const std::uint64_t chars = EightDigits(digits) + 0x3030303030303030;
-        const int start = 8 - std::max(length, places + 1), whole = 8 - places - start;
-        if (value < 0) *out++ = '-';
-        StoreChars(out, chars >> (8 * start));
-        if (places == 0) return out + whole;
-        out[whole] = '.';
-        StoreChars(out + whole + 1, chars >> (8 * (8 - places)));
-        return out + whole + 1 + places;
-    }
-    return nullptr;
+    std::uint64_t digits = static_cast<std::uint64_t>(most + 0.5);
+    if (std::fabs(most - static_cast<double>(digits)) > most * 1e-15) return nullptr;
+    int places = 7;
+    if (digits % 10000 == 0) digits /= 10000, places -= 4;
+    if (places >= 2 && digits % 100 == 0) digits /= 100, places -= 2;
+    if (places >= 1 && digits % 10 == 0) digits /= 10, places -= 1;
+    if (digits >= 100000000 || static_cast<double>(digits) / kExactPowersOfTen[places] != a) return nullptr;
+    // The eight digits, zeros first (digits is not 0), from the whole part's
+    // start (a "0" before the point below 1) on.
+    const std::uint64_t lanes = EightDigits(digits);
+    const int length = 8 - std::countr_zero(lanes) / 8;
+    const std::uint64_t chars = lanes + 0x3030303030303030;
+    const int start = 8 - std::max(length, places + 1), whole = 8 - places - start;
+    if (value < 0) *out++ = '-';
+    StoreChars(out, chars >> (8 * start));
+    if (places == 0) return out + whole;
+    out[whole] = '.';
+    StoreChars(out + whole + 1, chars >> (8 * (8 - places)));
+    return out + whole + 1 + places;
 }
 
 // Writes |value| in fixed notation when a decimal of at most 15 significant

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orv::platform {
@@ -70,6 +71,13 @@ void PreferLargePages(void* data, std::size_t size) noexcept;
 // lowers the peak of a large buffer read from front to back: their bytes
 // are lost (read as zeros after). A hint; never throws.
 void ReleasePages(void* data, std::size_t size) noexcept;
+
+// The whole pages of the given size (a power of two) within the memory, as
+// addresses [first, last); empty when none lies wholly inside.
+inline std::pair<std::uintptr_t, std::uintptr_t> WholePages(const void* data, std::size_t size, std::uintptr_t page) {
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    return {(begin + page - 1) & ~(page - 1), (begin + size) & ~(page - 1)};
+}
 
 // An exclusive advisory lock on a file, held until the object is destroyed.
 // Another process, or another Acquire in this process, waits for it.

@@ -140,14 +140,6 @@ bool InSystemProgramTree(const std::filesystem::path& folder) {
     return name == "usr" || name == "bin" || name == "sbin" || name.rfind("lib", 0) == 0;
 }
 
-namespace {
-// The whole pages of the given size within the memory, as addresses [first, last).
-std::pair<std::uintptr_t, std::uintptr_t> WholePages(void* data, std::size_t size, std::uintptr_t page) {
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    return {(begin + page - 1) & ~(page - 1), (begin + size) & ~(page - 1)};
-}
-}  // namespace
-
 void PreferLargePages(void* data, std::size_t size) noexcept {
 #ifdef MADV_HUGEPAGE
     // Only whole large pages inside the buffer; smaller buffers gain nothing.

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -122,10 +121,7 @@ void PreferLargePages(void*, std::size_t) noexcept {}
 void ReleasePages(void* data, std::size_t size) noexcept {
     SYSTEM_INFO system;
     ::GetSystemInfo(&system);
-    const auto page = static_cast<std::uintptr_t>(system.dwPageSize);
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t first = (begin + page - 1) & ~(page - 1);
-    const std::uintptr_t last = (begin + size) & ~(page - 1);
+    const auto [first, last] = WholePages(data, size, system.dwPageSize);
     if (last <= first) return;
     // The contents go, and unlocking pages that are not locked takes them
     // out of the working set (the call reports an error for that, meant).

@@ -36,7 +36,7 @@ TEST(ComServer, ConvertsASampleRunIntoTheHostRun) {
     std::string calls;
     for (const auto& c : g_log.calls) calls += c + "\n";
     if (std::getenv("ORV_UPDATE_GOLDEN")) std::ofstream(expected, std::ios::binary) << calls;
-    EXPECT_EQ(calls, ReadFile(expected));
+    EXPECT_EQ(calls, ReadAll(expected));
 }
 
 // Which file gives which error is the adapter's (and the script client's),
@@ -121,7 +121,7 @@ TEST(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
         if (entry.path().extension() != ".kvr") continue;
         SCOPED_TRACE(entry.path().filename().string());
         ++seen;
-        const std::string before = ReadFile(entry.path());
+        const std::string before = ReadAll(entry.path());
         ASSERT_HRESULT_SUCCEEDED(ConvertFresh(adapter.Get(), entry.path()));
         const std::vector<std::string> calls = g_log.calls;
         // Position (from 1) of the first call after the from-th that starts with the text.
@@ -151,7 +151,7 @@ TEST(HostFaults, EveryRefusedCallReachesTheCallerUnchanged) {
             for (const auto& f : g_log.written) left += fs::remove(f);
             EXPECT_EQ(left, k > written && k <= loaded ? 1u : 0u);
         }
-        EXPECT_TRUE(ReadFile(entry.path()) == before) << "the run file was changed";
+        EXPECT_TRUE(ReadAll(entry.path()) == before) << "the run file was changed";
     }
     EXPECT_GE(seen, 5u);
 }

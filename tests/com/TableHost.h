@@ -24,15 +24,11 @@ namespace orvtest {
 
 namespace fs = std::filesystem;
 using Microsoft::WRL::ComPtr;
+using orv::test::ReadAll;
 
 // A file under the source folder, as Wine's Z: drive shows it.
 inline fs::path SourcePath(const std::string& tail) { return fs::path("Z:" ORV_SOURCE_DIR "/" + tail).make_preferred(); }
 inline fs::path DataPath(const std::string& name) { return SourcePath("tests/com/data/" + name); }
-
-inline std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // A fresh folder of this process's under the temporary one; gone, with all it
 // holds, at the end.
@@ -278,7 +274,7 @@ inline HRESULT HostObject::Serve(const Row& row, const std::string& line, const 
         // The file goes away when the call returns: read it now. After a
         // refused write the test set goes on without its file.
         const BSTR path = reinterpret_cast<BSTR>(first);
-        if (ReadFile(fs::path(std::wstring(path, SysStringLen(path)))).empty() && !g_log.refuseAt) return Refuse(line);
+        if (ReadAll(fs::path(std::wstring(path, SysStringLen(path)))).empty() && !g_log.refuseAt) return Refuse(line);
     } else if (op == "WriteTempFile") {
         wchar_t folder[MAX_PATH] = {}, name[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, folder);
@@ -290,7 +286,7 @@ inline HRESULT HostObject::Serve(const Row& row, const std::string& line, const 
         ComPtr<IXMLDOMDocument> document;
         ComPtr<IXMLDOMElement> root;
         const CLSID domDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-        std::string xml = ReadFile(DataPath("catalogue.xml"));
+        std::string xml = ReadAll(DataPath("catalogue.xml"));
         std::erase(xml, '\n');  // line ends would be nodes of their own
         BSTR text = SysAllocString(std::wstring(xml.begin(), xml.end()).c_str());
         VARIANT_BOOL loaded = VARIANT_FALSE;
@@ -355,7 +351,7 @@ inline const Tables& TheTables() {
         };
         Tables t;
         Interface* itf = nullptr;
-        std::istringstream in(ReadFile(DataPath("host-tables.txt")));
+        std::istringstream in(ReadAll(DataPath("host-tables.txt")));
         for (std::string line; std::getline(in, line);) {
             std::istringstream words(line);
             const std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};

@@ -1,10 +1,6 @@
 #include "support/TestSupport.h"
 
-#include <algorithm>
 #include <atomic>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include <unistd.h>
 
@@ -40,13 +36,6 @@ std::filesystem::path TempDir::Write(const std::string& name, const std::string&
     std::ofstream out(file, std::ios::binary);
     out << bytes;
     return file;
-}
-
-std::string ReadAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 std::filesystem::path ExamplesDir() {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -61,7 +62,10 @@ private:
     std::filesystem::path path_;
 };
 
-std::string ReadAll(const std::filesystem::path& file);
+inline std::string ReadAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 // Folder of the bundled examples.
 std::filesystem::path ExamplesDir();
