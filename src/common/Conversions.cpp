@@ -9,6 +9,10 @@
 #include <limits>
 #include <optional>
 
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 #include "common/ComError.h"
 
 namespace orv {
@@ -187,15 +191,52 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// The eight decimal digits of x (below 10^8), leading zeros included, one a
-// byte, the first in the lowest: split into halves, quarters and digits,
-// each step on all parts at once, the parts held in lanes of one word.
-inline std::uint64_t EightDigits(std::uint64_t x) {
-    std::uint64_t v = x / 10000 | (x % 10000) << 32;
-    const std::uint64_t hundreds = (v * 10486) >> 20 & 0x0000007F0000007F;  // v / 100 in each lane
-    v = hundreds | (v - 100 * hundreds) << 16;
-    const std::uint64_t tens = (v * 103) >> 10 & 0x000F000F000F000F;  // v / 10 in each lane
-    return tens | (v - 10 * tens) << 8;
+#if defined(__SSE2__) && defined(__x86_64__)
+// The digits of two numbers below 10^4, in the 16-bit lanes 0 and 1 of
+// groups and shifted left by two, as eight 16-bit lanes, the thousands
+// first: each number's four lanes take it times 2^k / 10^n, for n = 3, 2,
+// 1, 0, in two high-half multiplications, less ten times the lane before.
+// Exact below 10^4.
+inline __m128i FourDigitLanes(__m128i groups) {
+    const __m128i pairs = _mm_unpacklo_epi16(groups, groups);
+    const __m128i spread = _mm_unpacklo_epi32(pairs, pairs);
+    const __m128i quotients = _mm_mulhi_epu16(
+        _mm_mulhi_epu16(spread, _mm_setr_epi16(8389, 5243, 13108, -32768, 8389, 5243, 13108, -32768)),
+        _mm_setr_epi16(1 << 7, 1 << 11, 1 << 13, -32768, 1 << 7, 1 << 11, 1 << 13, -32768));
+    return _mm_sub_epi16(quotients, _mm_slli_epi64(_mm_mullo_epi16(quotients, _mm_set1_epi16(10)), 16));
+}
+#endif
+
+// The eight decimal digits of whole and of places (both below 10^8) as
+// characters, leading zeros included, one a byte, the first in the lowest.
+inline void EightDigitChars(std::uint32_t whole, std::uint32_t places, std::uint64_t& wholeChars,
+                            std::uint64_t& placeChars) {
+#if defined(__SSE2__) && defined(__x86_64__)
+    // Both numbers at once: split into halves of four digits in 16-bit
+    // lanes, then each half into its digits.
+    const __m128i x = _mm_unpacklo_epi64(_mm_cvtsi32_si128(static_cast<int>(whole)),
+                                         _mm_cvtsi32_si128(static_cast<int>(places)));
+    const __m128i high = _mm_srli_epi64(_mm_mul_epu32(x, _mm_set1_epi32(static_cast<int>(0xd1b71759u))), 45);  // x / 10^4
+    const __m128i low = _mm_sub_epi32(x, _mm_mul_epu32(high, _mm_set1_epi32(10000)));
+    const __m128i groups = _mm_slli_epi64(_mm_or_si128(high, _mm_slli_epi64(low, 16)), 2);
+    const __m128i wholeDigits = FourDigitLanes(groups);
+    const __m128i placeDigits = FourDigitLanes(_mm_unpackhi_epi64(groups, groups));
+    const __m128i chars = _mm_add_epi8(_mm_packus_epi16(wholeDigits, placeDigits), _mm_set1_epi8('0'));
+    wholeChars = static_cast<std::uint64_t>(_mm_cvtsi128_si64(chars));
+    placeChars = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(chars, chars)));
+#else
+    // Split into halves, quarters and digits, each step on all parts at
+    // once, the parts held in lanes of one word.
+    const auto digits = [](std::uint64_t n) {
+        std::uint64_t v = n / 10000 | (n % 10000) << 32;
+        const std::uint64_t hundreds = (v * 10486) >> 20 & 0x0000007F0000007F;  // v / 100 in each lane
+        v = hundreds | (v - 100 * hundreds) << 16;
+        const std::uint64_t tens = (v * 103) >> 10 & 0x000F000F000F000F;  // v / 10 in each lane
+        return (tens | (v - 10 * tens) << 8) + 0x3030303030303030;
+    };
+    wholeChars = digits(whole);
+    placeChars = digits(places);
+#endif
 }
 
 // Stores eight characters held in a word, the first in the lowest byte.
@@ -204,49 +245,41 @@ inline void StoreChars(char* at, std::uint64_t chars) {
     std::memcpy(at, &chars, 8);
 }
 
-// The common data value, a (at least 1e-4) with at most seven places and
-// below 10^8 once scaled by them. Scaled by seven places, such a value lies
-// within a rounding of a whole number (below 10^15, so exactly that number);
-// its trailing zeros are the places the decimal does not need, and what is
-// left, divided back, must read as a. Written with its sign from out, or
-// nullptr for other values. Writes up to 18 characters, past the text's end
-// too.
+// The common data value, a (at least 1e-4) below 10^8 with at most seven
+// places. Scaled by seven places, such a value lies within a rounding of a
+// whole number (below 10^15, so exactly that number), which divided back
+// must read as a. The places' trailing zeros are the ones the decimal
+// does not need. Written
+// with its sign from out, or nullptr for other values. Writes up to 18
+// characters, past the text's end too.
 char* FewPlaces(char* out, double value, double a) {
     if (!(a < 1e8)) return nullptr;
-    const double most = a * 1e7;
-    std::uint64_t digits = static_cast<std::uint64_t>(most + 0.5);
-    if (std::fabs(most - static_cast<double>(digits)) > most * 1e-15) return nullptr;
-    int places = 7;
-    if (digits % 10000 == 0) digits /= 10000, places -= 4;
-    if (places >= 2 && digits % 100 == 0) digits /= 100, places -= 2;
-    if (places >= 1 && digits % 10 == 0) digits /= 10, places -= 1;
-    if (digits >= 100000000 || static_cast<double>(digits) / kExactPowersOfTen[places] != a) return nullptr;
-    // The eight digits, zeros first (digits is not 0), from the whole part's
-    // start (a "0" before the point below 1) on.
-    const std::uint64_t lanes = EightDigits(digits);
-    const int length = 8 - std::countr_zero(lanes) / 8;
-    const std::uint64_t chars = lanes + 0x3030303030303030;
-    const int start = 8 - std::max(length, places + 1), whole = 8 - places - start;
+    const auto digits = static_cast<std::int64_t>(a * 1e7 + 0.5);
+    if (static_cast<double>(digits) / 1e7 != a) return nullptr;
+    // The decimal and a are less than a place apart, so a's whole part is
+    // the decimal's.
+    const auto whole = static_cast<std::uint32_t>(a);
+    const auto places = static_cast<std::uint32_t>(digits - std::int64_t{whole} * 10000000);
+    std::uint64_t wholeChars = 0, placeChars = 0;
+    EightDigitChars(whole, places, wholeChars, placeChars);
+    // Leading zeros of the whole part (all but one for none), and the
+    // places' digits after the first, always "0", up to their trailing zeros.
+    constexpr std::uint64_t kZeros = 0x3030303030303030;
+    const int lead = std::min(std::countr_zero(wholeChars ^ kZeros) / 8, 7);
+    const std::uint64_t placeDigits = (placeChars ^ kZeros) >> 8;
+    const int placeCount = placeDigits == 0 ? 0 : 8 - std::countl_zero(placeDigits) / 8;
     if (value < 0) *out++ = '-';
-    StoreChars(out, chars >> (8 * start));
-    if (places == 0) return out + whole;
-    out[whole] = '.';
-    StoreChars(out + whole + 1, chars >> (8 * (8 - places)));
-    return out + whole + 1 + places;
+    StoreChars(out, wholeChars >> (8 * lead));
+    out += 8 - lead;
+    if (placeCount == 0) return out;
+    *out = '.';
+    StoreChars(out + 1, placeChars >> 8);
+    return out + 1 + placeCount;
 }
 
-// Writes |value| in fixed notation when a decimal of at most 15 significant
-// digits, not below 1e-4, reads back as value. Such a decimal is unique (15
-// digits are coarser than a double), so it is also the shortest text that
-// reads back, and it is the value rounded to 15 digits: one scaling by an
-// exact power of ten finds it, one exact division checks it. Most data
-// values, written with a few decimals, take this way; it answers nullptr for
-// the others.
-char* FixedFifteenDigits(char* out, double value) {
-    if (!kExactArithmetic) return nullptr;
-    const double a = std::fabs(value);
-    if (!(a >= 1e-4 && a < 1e15)) return nullptr;
-    if (char* end = FewPlaces(out, value, a)) return end;
+// FixedFifteenDigits for the values FewPlaces does not take, in a function
+// of its own so that the common way does not pay for its registers.
+[[gnu::noinline]] char* ManyPlaces(char* out, double value, double a) {
     // Places that scale a into [1e14, 1e15): 14 less its decimal exponent,
     // estimated from the binary one and corrected by the scaled value.
     std::uint64_t bits = 0;
@@ -295,6 +328,21 @@ char* FixedFifteenDigits(char* out, double value) {
     if (value < 0) *out++ = '-';
     std::memcpy(out, p, static_cast<std::size_t>(end - p));
     return out + (end - p);
+}
+
+// Writes |value| in fixed notation when a decimal of at most 15 significant
+// digits, not below 1e-4, reads back as value. Such a decimal is unique (15
+// digits are coarser than a double), so it is also the shortest text that
+// reads back, and it is the value rounded to 15 digits: one scaling by an
+// exact power of ten finds it, one exact division checks it. Most data
+// values, written with a few decimals, take this way; it answers nullptr for
+// the others.
+char* FixedFifteenDigits(char* out, double value) {
+    if (!kExactArithmetic) return nullptr;
+    const double a = std::fabs(value);
+    if (!(a >= 1e-4 && a < 1e15)) return nullptr;
+    if (char* end = FewPlaces(out, value, a)) return end;
+    return ManyPlaces(out, value, a);
 }
 
 }  // namespace
