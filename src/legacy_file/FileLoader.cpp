@@ -38,13 +38,14 @@ std::array<std::size_t, N> Positions(std::string_view text, const std::array<std
     return at;
 }
 
-// The lines between a block's opening line (its text starting at s) and its
-// closing line (its text at position e + 2), when there are any.
-std::string_view BlockText(std::string_view region, std::size_t s, std::size_t closeAt) {
+// Where the lines between a block's opening line (its text starting at s)
+// and its closing line (its text at position e + 2) are in the region: the
+// index of the first and their length, 0 when there are none.
+std::pair<std::size_t, std::size_t> BlockSpan(std::size_t s, std::size_t closeAt) {
     const auto first = static_cast<std::int64_t>(s);
     const auto e = static_cast<std::int64_t>(closeAt) - 2;
-    if (first >= e) return {};
-    return region.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(e - first));
+    if (first >= e) return {0, 0};
+    return {static_cast<std::size_t>(first - 1), static_cast<std::size_t>(e - first)};
 }
 
 }  // namespace
@@ -109,8 +110,25 @@ bool clsFileParser::SplitTagLine(std::string_view line, String& tag, String& val
 
 bool clsFileParser::ReadValuesBlock(clsRun& run) {
     if (!FileFound_) throw ComError::FileNotFound();
+    // A file of the usual layout, a "<VALUES>" line and then a "<TRAIN>" line
+    // in its first piece and no other tag between them, is read from its
+    // training values on: they stay where they are read, however large. The
+    // skipped part is kept for the rare layouts that need the whole text.
+    std::string skipped;
+    std::size_t regionAt = 0;  // where the values block's region starts in the file
+    std::size_t front = 0;     // characters of the file before FileText_
     try {
-        runfile::ReadWholeFile(FilePath_, FileText_);
+        front = runfile::ReadWholeFile(FilePath_, FileText_, [&](std::string_view first) -> std::size_t {
+            const std::size_t values = Position(first, "<VALUES>");
+            if (values == 0) return 0;
+            const std::size_t train = first.find('<', values + 8);
+            if (train == std::string_view::npos || first.compare(train, 7, "<TRAIN>") != 0 ||
+                first.find('<', train + 1) < train + 9 || train + 9 > first.size())
+                return 0;
+            skipped.assign(first.substr(0, train + 9));
+            regionAt = values + 8;
+            return train + 9;
+        });
     } catch (...) {
         try {
             RethrowAsComError();
@@ -125,18 +143,49 @@ bool clsFileParser::ReadValuesBlock(clsRun& run) {
         }
     }
     // From ten characters after "<VALUES>" (the tag and its line break), up
-    // to sixteen characters before the end (inside the "</VALUES>" line).
-    std::string_view region = FileText_;
-    region.remove_prefix(std::min(region.size(), Position(region, "<VALUES>") + 9));
-    if (region.size() < 16) throw ComError(5, "", "Invalid procedure call or argument");
-    region.remove_suffix(16);
+    // to sixteen characters before the end (inside the "</VALUES>" line): the
+    // tags are looked for in that region, and the blocks are placed in it.
+    std::array<std::size_t, 4> at{};
+    std::pair<std::size_t, std::size_t> trainAt, testAt;  // in FileText_
+    if (front > 0 && FileText_.size() >= 16) {
+        // The region's first characters up to the training values were
+        // skipped, "<TRAIN>" the only tag among them.
+        const std::size_t before = front - regionAt;
+        at[0] = before - 8;
+        const auto later = Positions<3>(std::string_view(FileText_).substr(0, FileText_.size() - 16),
+                                        {"</TRAIN>", "<TEST>", "</TEST>"});
+        for (std::size_t t = 0; t < 3; ++t) at[t + 1] = later[t] == 0 ? 0 : later[t] + before;
+        trainAt = BlockSpan(at[0] + 9, at[1]);
+        testAt = BlockSpan(at[2] + 8, at[3]);
+        if (testAt.second > 0 && testAt.first < before) {
+            front = 0;  // a test block that starts among the skipped characters
+        } else {
+            trainAt.first = 0;
+            testAt.first = testAt.second == 0 ? 0 : testAt.first - before;
+        }
+    } else {
+        front = 0;
+    }
+    if (front == 0) {
+        FileText_.insert(0, skipped);
+        std::string_view region = FileText_;
+        const std::size_t start = std::min(region.size(), Position(region, "<VALUES>") + 9);
+        region.remove_prefix(start);
+        if (region.size() < 16) throw ComError(5, "", "Invalid procedure call or argument");
+        region.remove_suffix(16);
+        at = Positions<4>(region, {"<TRAIN>", "</TRAIN>", "<TEST>", "</TEST>"});
+        trainAt = BlockSpan(at[0] + 9, at[1]);
+        testAt = BlockSpan(at[2] + 8, at[3]);
+        trainAt.first += start;
+        testAt.first += start;
+    }
 
     // The file's text becomes the larger of the two value texts, moved to
-    // the front of its own buffer; only the smaller one is copied. The values
+    // the front of its own buffer (where a file of the usual layout has its
+    // training values already); only the smaller one is copied. The values
     // block is not kept past this point.
-    const auto at = Positions<4>(region, {"<TRAIN>", "</TRAIN>", "<TEST>", "</TEST>"});
-    const std::string_view train = BlockText(region, at[0] + 9, at[1]);
-    const std::string_view test = BlockText(region, at[2] + 8, at[3]);
+    const std::string_view train = std::string_view(FileText_).substr(trainAt.first, trainAt.second);
+    const std::string_view test = std::string_view(FileText_).substr(testAt.first, testAt.second);
     const bool trainTakesBuffer = train.size() >= test.size();
     const std::string_view copied = trainTakesBuffer ? test : train;
     const std::string_view moved = trainTakesBuffer ? train : test;

@@ -103,21 +103,30 @@ std::string ReadWholeFile(const FilePath& path) {
 }
 
 void ReadWholeFile(const FilePath& path, std::string& bytes) {
+    ReadWholeFile(path, bytes, [](std::string_view) { return std::size_t{0}; });
+}
+
+std::size_t ReadWholeFile(const FilePath& path, std::string& bytes,
+                          const std::function<std::size_t(std::string_view first)>& skip) {
     FileHandle f = OpenForReading(path);
     bytes.clear();
     char chunk[kChunk];
+    std::size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
+    const std::size_t skipped = std::min(n, skip(std::string_view(chunk, n)));
     struct stat info {};
-    if (::fstat(fileno(f.get()), &info) == 0 && static_cast<std::uint64_t>(info.st_size) > bytes.capacity()) {
+    if (::fstat(fileno(f.get()), &info) == 0 && static_cast<std::uint64_t>(info.st_size) > skipped &&
+        static_cast<std::uint64_t>(info.st_size) - skipped > bytes.capacity()) {
         std::string().swap(bytes);
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
+        bytes.reserve(static_cast<std::size_t>(info.st_size) - skipped);
         platform::PreferLargePages(bytes.data(), bytes.capacity());
     }
-    for (;;) {
-        const std::size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
+    bytes.append(chunk + skipped, n - skipped);
+    while (n == sizeof chunk) {
+        n = std::fread(chunk, 1, sizeof chunk, f.get());
         bytes.append(chunk, n);
-        if (n < sizeof chunk) break;
     }
     if (std::ferror(f.get())) throw ComError(kDeviceIOError, "", "Device I/O error");
+    return skipped;
 }
 
 void WriteWholeFile(const FilePath& path, const std::string& bytes) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,12 @@ std::string ReadWholeFile(const FilePath& path);
 // (memory already in use costs no page faults); bytes is undefined when
 // reading fails.
 void ReadWholeFile(const FilePath& path, std::string& bytes);
+// The same less the file's first `skip(first)` bytes, which skip chooses on
+// seeing the file's first piece (of whatever length one read gives) and
+// answers: a part of a large file is then read where it is kept, not moved
+// there afterwards.
+std::size_t ReadWholeFile(const FilePath& path, std::string& bytes,
+                          const std::function<std::size_t(std::string_view first)>& skip);
 
 // Creates or overwrites the file with the given bytes; raises 75 when the
 // file cannot be created or written.
