@@ -89,8 +89,12 @@ public:
     virtual ~ITempFileWriter() = default;
     // Writes the text to a new file and answers its path.
     virtual std::string WriteTempFile(const std::string& text) = 0;  // slot 6
-    // The same for a text the caller gives up, which a host may keep as it is.
-    virtual std::string WriteOwnedTempFile(std::string&& text) { return WriteTempFile(text); }
+    // The same for head followed by a text the caller gives up, which a host
+    // may keep as they are rather than join them.
+    virtual std::string WriteOwnedTempFile(const std::string& head, std::string&& text) {
+        text.insert(0, head);
+        return WriteTempFile(text);
+    }
 };
 
 class IRunSettings {

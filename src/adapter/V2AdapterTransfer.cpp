@@ -164,21 +164,13 @@ void V2Adapter::TransferDataSets(const clsRun& run, host::ITargetRun& target, cl
     std::int32_t sep = V3Helpers::V3SeparatorCode(run.Separador());
 
     // A data file: the names line, when there is one, then the values. A
-    // record that was given up hands its values text over and the names go
-    // in front of it where it lies; otherwise a names line costs a joined
+    // record that was given up hands its values text over, and the host may
+    // keep it as it is after the names line; otherwise a names line costs a
     // copy. Either way the text is gone before the host loads the file.
     const auto writeData = [&](const std::string* namesLine, const std::string& values, auto take) {
-        std::string text;
-        if (releasing) {
-            text = take();
-        } else if (namesLine) {
-            text.reserve(namesLine->size() + 2 + values.size());
-            text.append(values);
-        } else {
-            return writer->WriteTempFile(values);
-        }
-        if (namesLine) text.insert(0, *namesLine + "\r\n");
-        return writer->WriteOwnedTempFile(std::move(text));
+        if (!releasing && !namesLine) return writer->WriteTempFile(values);
+        return writer->WriteOwnedTempFile(namesLine ? *namesLine + "\r\n" : std::string(),
+                                          releasing ? take() : std::string(values));
     };
     const auto takeTrain = [&] { return releasing->TakeTrainValues(); };
     const auto takeTest = [&] { return releasing->TakeValidationValues(); };

@@ -82,7 +82,7 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
     const std::string_view decimal = localeDecimal.empty() ? std::string_view(".") : std::string_view(localeDecimal);
 
     // A file kept in memory is read from there; others from the disk.
-    std::optional<std::string> held = files_ ? files_->Take(path) : std::nullopt;
+    std::optional<TempFolder::HeldFile> held = files_ ? files_->Take(path) : std::nullopt;
     std::ifstream in;
     std::uintmax_t left = 0;
     if (!held) {
@@ -108,9 +108,19 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
     std::string carry;  // the start of a line that the last piece cut
     bool atEnd = false;
     std::size_t heldAt = 0;
+    bool headRead = false;
     const auto nextHeld = [&](Piece& piece) {
-        if (heldAt >= held->size()) return false;
-        const std::string_view rest = std::string_view(*held).substr(heldAt);
+        piece.valuesPerByte = valuesPerByte;
+        piece.rowsPerByte = rowsPerByte;
+        if (!headRead) {  // whole lines, a piece of their own
+            headRead = true;
+            if (!held->head.empty()) {
+                piece.text = held->head;
+                return true;
+            }
+        }
+        if (heldAt >= held->text.size()) return false;
+        const std::string_view rest = std::string_view(held->text).substr(heldAt);
         std::size_t length = rest.size();
         if (length > kPiece) {
             length = WholeLinesLength(rest.substr(0, kPiece), false);
@@ -122,8 +132,6 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
         }
         piece.text = rest.substr(0, length);
         heldAt += length;
-        piece.valuesPerByte = valuesPerByte;
-        piece.rowsPerByte = rowsPerByte;
         return true;
     };
     const auto nextRead = [&](Piece& piece) {
@@ -184,7 +192,8 @@ void DataSet::LoadFromFile(const std::string& path, std::int32_t separator, bool
         ReadDataLines(piece.text, sep, decimal, pending, piece.rows);
         // A file held in memory is read once, front to back: what is read
         // goes, so that its text and its values are not held whole at once.
-        if (held) platform::ReleasePages(held->data() + (piece.text.data() - held->data()), piece.text.size());
+        if (held && piece.text.data() != held->head.data())
+            platform::ReleasePages(held->text.data() + (piece.text.data() - held->text.data()), piece.text.size());
     };
 
     // Until the names line is read, one piece at a time: it is the first
@@ -310,29 +319,39 @@ TempFolder::~TempFolder() {
 
 std::filesystem::path TempFolder::NextFile() { return path_ / ("data" + std::to_string(++counter_) + ".txt"); }
 
-std::string TempFolder::Keep(std::string text) {
+std::string TempFolder::Keep(std::string text, std::string head) {
+    // A head that ends inside a line is joined: its line goes on in the text.
+    if (!head.empty() && head.back() != '\n') {
+        text.insert(0, head);
+        head.clear();
+    }
     std::string name = "memory:data" + std::to_string(++counter_) + ".txt";
-    held_[name] = std::move(text);
+    held_[name] = {std::move(head), std::move(text)};
     return name;
 }
 
-std::optional<std::string> TempFolder::Take(const std::string& name) {
+std::optional<TempFolder::HeldFile> TempFolder::Take(const std::string& name) {
     const auto it = held_.find(name);
     if (it == held_.end()) return std::nullopt;
-    std::optional<std::string> text(std::move(it->second));
+    std::optional<HeldFile> file(std::move(it->second));
     held_.erase(it);
-    return text;
+    return file;
 }
 
-std::string TempFileWriter::WriteOwnedTempFile(std::string&& text) {
-    if (folder_->KeptInMemory()) return folder_->Keep(std::move(text));
-    return WriteTempFile(text);
+std::string TempFileWriter::WriteOwnedTempFile(const std::string& head, std::string&& text) {
+    if (folder_->KeptInMemory()) return folder_->Keep(std::move(text), head);
+    return WriteFile(head, text);
 }
 
 std::string TempFileWriter::WriteTempFile(const std::string& text) {
     if (folder_->KeptInMemory()) return folder_->Keep(text);
+    return WriteFile({}, text);
+}
+
+std::string TempFileWriter::WriteFile(std::string_view head, const std::string& text) {
     const auto file = folder_->NextFile();
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(head.data(), static_cast<std::streamsize>(head.size()));
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
     if (!out) throw HostError(75, "Cannot write " + file.string());

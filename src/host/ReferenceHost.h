@@ -194,26 +194,31 @@ public:
     std::filesystem::path NextFile();
 
     bool KeptInMemory() const noexcept { return inMemory_; }
-    // Holds the text of a new file in memory and answers the file's name.
-    std::string Keep(std::string text);
-    // The text of a file held in memory, handed over once; none for a name
-    // not held here.
-    std::optional<std::string> Take(const std::string& name);
+    // A file held in memory: its text, after a head of whole lines (a names
+    // line) that is kept apart so that it costs no copy of the text.
+    struct HeldFile {
+        std::string head, text;
+    };
+    // Holds a new file of head and text in memory and answers its name.
+    std::string Keep(std::string text, std::string head = {});
+    // A file held in memory, handed over once; none for a name not held here.
+    std::optional<HeldFile> Take(const std::string& name);
 
 private:
     std::filesystem::path path_;
     std::uint64_t counter_ = 0;
     bool inMemory_ = false;
-    std::unordered_map<std::string, std::string> held_;
+    std::unordered_map<std::string, HeldFile> held_;
 };
 
 class TempFileWriter : public host::ITempFileWriter {
 public:
     explicit TempFileWriter(std::shared_ptr<TempFolder> folder) : folder_(std::move(folder)) {}
     std::string WriteTempFile(const std::string& text) override;
-    std::string WriteOwnedTempFile(std::string&& text) override;
+    std::string WriteOwnedTempFile(const std::string& head, std::string&& text) override;
 
 private:
+    std::string WriteFile(std::string_view head, const std::string& text);
     std::shared_ptr<TempFolder> folder_;
 };
 
