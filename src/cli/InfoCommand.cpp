@@ -106,7 +106,7 @@ std::string Number(double v) { return DoubleToText(v, "."); }
 }  // namespace
 
 std::size_t FitOnRecord(const refhost::ModelTree& model, const clsRun& record, std::size_t k,
-                        const refhost::FitUse& use) {
+                        const refhost::FitUse& use, bool* eachLine) {
     const std::string separator = refhost::DataSet().SeparatorText(V3Helpers::V3SeparatorCode(record.Separador()));
     const std::string localeDecimal = v2LocaleSettings::DecimalSeparator();
     const std::string_view decimal = localeDecimal.empty() ? std::string_view(".") : std::string_view(localeDecimal);
@@ -115,7 +115,7 @@ std::size_t FitOnRecord(const refhost::ModelTree& model, const clsRun& record, s
     // names; the test file's has them as the record keeps them.
     const std::string namesLine = k == 0 ? ReplaceAll(record.FieldNames(), " ", separator) : record.FieldNames();
     return refhost::FitOnText(model, k == 0 ? record.TrainValues() : record.ValidationValues(), names, namesLine,
-                              separator, decimal, use);
+                              separator, decimal, use, eachLine);
 }
 
 std::string RecomputedText(std::size_t records, std::optional<double> rSquare) {
@@ -148,26 +148,38 @@ std::string RecomputedErrorText(const ComError& e) {
 namespace {
 
 // R-square of the best model recomputed on the run's training and test data,
-// as texts to print beside the stored figures.
-std::array<std::string, 2> RecomputedRSquare(const clsRun& record) {
-    if (TrimSpaces(record.Karva()).empty()) return {"n/a (no model)", "n/a (no model)"};
+// as texts to print beside the stored figures, and the records of each data
+// text when the computation read them all as CountRecords counts them.
+struct Recomputed {
     std::array<std::string, 2> texts;
+    std::array<std::optional<std::size_t>, 2> records;
+};
+
+Recomputed RecomputedRSquare(const clsRun& record) {
+    Recomputed out;
+    if (TrimSpaces(record.Karva()).empty()) {
+        out.texts.fill("n/a (no model)");
+        return out;
+    }
     try {
         const auto model = refhost::DecodeModel(record.Karva(), record.LinkingFunction());
         for (std::size_t k = 0; k < 2; ++k) {
             try {
                 refhost::RSquareSum sum;
+                bool eachLine = false;
                 const std::size_t records = FitOnRecord(
-                    model, record, k, [&](std::span<const double> t, std::span<const double> o) { sum.Add(t, o); });
-                texts[k] = RecomputedText(records, sum.Value());
+                    model, record, k, [&](std::span<const double> t, std::span<const double> o) { sum.Add(t, o); },
+                    &eachLine);
+                out.texts[k] = RecomputedText(records, sum.Value());
+                if (eachLine) out.records[k] = records;
             } catch (const ComError& e) {
-                texts[k] = RecomputedErrorText(e);
+                out.texts[k] = RecomputedErrorText(e);
             }
         }
     } catch (const ComError& e) {
-        texts.fill(RecomputedErrorText(e));
+        out.texts.fill(RecomputedErrorText(e));
     }
-    return texts;
+    return out;
 }
 
 }  // namespace
@@ -190,10 +202,15 @@ SummaryLines RunSummary(const clsRun& run, const refhost::ToUtf8& utf8,
     line("Function set:", FunctionSetText(run.FunctionSet()));
     line("Terminals:", std::to_string(run.NumeroTerminais()) +
                            (run.FieldNames().empty() ? "" : " (fields: " + utf8(run.FieldNames()) + ")"));
-    line("Training data:", std::to_string(CountRecords(run.TrainValues())) + " records");
-    line("Test data:", std::to_string(CountRecords(run.ValidationValues())) + " records");
+    // The records come with the recomputed R-square when it read every line.
+    const Recomputed own = recomputedTexts ? Recomputed{} : RecomputedRSquare(run);
+    const auto records = [&](std::size_t k, std::string_view values) {
+        return own.records[k] ? *own.records[k] : CountRecords(values);
+    };
+    line("Training data:", std::to_string(records(0, run.TrainValues())) + " records");
+    line("Test data:", std::to_string(records(1, run.ValidationValues())) + " records");
     line("Fitness:", "error type " + run.ErrorType_toString() + ", selection range " + Number(run.SelectionRange()));
-    const auto recomputed = recomputedTexts ? *recomputedTexts : RecomputedRSquare(run);
+    const auto& recomputed = recomputedTexts ? *recomputedTexts : own.texts;
     line("  training:", "best " + Number(run.BestFitnessRun()) + " of " + Number(run.MaxFitnessRun()) +
                             ", R-square " + Number(run.rsQuareRun()) + ", recomputed " + recomputed[0]);
     line("  test:", "best " + Number(run.BestFitnessVal()) + " of " + Number(run.MaxFitnessVal()) + ", R-square " +

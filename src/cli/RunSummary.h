@@ -26,9 +26,10 @@ SummaryLines RunSummary(const clsRun& run, const refhost::ToUtf8& utf8,
 
 // The model's outputs on data set k of the record (0 training, 1 test), its
 // text read as the conversion hands it to a data set (refhost::FitOnText).
-// Returns the records; raises what the reading or computing raises.
+// Returns the records (eachLine as refhost::FitOnText has it); raises what
+// the reading or computing raises.
 std::size_t FitOnRecord(const refhost::ModelTree& model, const clsRun& record, std::size_t k,
-                        const refhost::FitUse& use);
+                        const refhost::FitUse& use, bool* eachLine = nullptr);
 
 // A recomputed R-square as `info` prints it.
 std::string RecomputedText(std::size_t records, std::optional<double> rSquare);

@@ -185,6 +185,7 @@ void DataRows::Clear() {
     rowEnds.clear();
     names.clear();
     lines = 0;
+    loneCr = false;
     failure = nullptr;
     failureLine = failureField = 0;
     failureText.clear();
@@ -203,7 +204,10 @@ void ReadDataLines(std::string_view text, std::string_view separator, std::strin
             if (const char* at = QuickRecord(text.data() + start, text.data() + text.size(), separator[0], decimal[0],
                                              rows.values)) {
                 std::size_t end = static_cast<std::size_t>(at - text.data());
-                if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+                if (end < text.size() && text[end] == '\r') {
+                    if (end + 1 < text.size() && text[end + 1] == '\n') ++end;
+                    else rows.loneCr = true;
+                }
                 start = end + 1;
                 ++rows.lines;
                 rows.rowEnds.push_back(rows.values.size());
@@ -213,7 +217,10 @@ void ReadDataLines(std::string_view text, std::string_view separator, std::strin
         std::size_t end = LineEnd(text, start);
         if (end == std::string_view::npos) end = text.size();
         const std::string_view line = text.substr(start, end - start);
-        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+        if (end < text.size() && text[end] == '\r') {
+            if (end + 1 < text.size() && text[end + 1] == '\n') ++end;
+            else rows.loneCr = true;
+        }
         start = end + 1;
         ++rows.lines;
         if (IsBlankLine(line)) continue;

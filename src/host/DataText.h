@@ -23,6 +23,7 @@ struct DataRows {
     std::vector<std::size_t> rowEnds;  // each record's end in values
     std::vector<std::string> names;    // the names line, when it was among these lines
     std::size_t lines = 0;             // lines read, up to the failing one
+    bool loneCr = false;               // whether one of them ended at a CR without an LF
 
     // The first line that failed, counted from 1 within these lines.
     std::exception_ptr failure;

@@ -240,6 +240,7 @@ struct FitPiece {
     std::string_view text;
     DataRows rows;  // the records of a part of the piece at a time; the reading's failure
     std::size_t lines = 0, records = 0;
+    bool loneCr = false;
     std::vector<double> targets, outputs;
     std::exception_ptr failure;  // of the computation, at the end of outputs
 };
@@ -260,8 +261,9 @@ Fit FitOn(const ModelTree& model, const DataSet& data) {
 }
 
 std::size_t FitOnText(const ModelTree& model, std::string_view text, bool names, std::string_view namesLine,
-                      std::string_view separator, std::string_view decimal, const FitUse& useFit) {
+                      std::string_view separator, std::string_view decimal, const FitUse& useFit, bool* eachLine) {
     std::size_t records = 0;
+    bool loneCr = false;
     std::size_t linesBefore = 0;
     std::exception_ptr computeFailure;
     bool namesPending = names;
@@ -284,6 +286,7 @@ std::size_t FitOnText(const ModelTree& model, std::string_view text, bool names,
     };
     const auto make = [&](FitPiece& piece, bool& pending) {
         piece.lines = piece.records = 0;
+        piece.loneCr = false;
         piece.targets.clear();
         piece.outputs.clear();
         piece.failure = nullptr;
@@ -299,6 +302,7 @@ std::size_t FitOnText(const ModelTree& model, std::string_view text, bool names,
             }
             piece.lines += piece.rows.lines;
             piece.records += piece.rows.rowEnds.size();
+            piece.loneCr = piece.loneCr || piece.rows.loneCr;
             if (!piece.failure) ComputeRows(model, program, piece.rows, piece.targets, piece.outputs, piece.failure);
         }
     };
@@ -306,10 +310,12 @@ std::size_t FitOnText(const ModelTree& model, std::string_view text, bool names,
         if (piece.rows.failure) ThrowDataFailure(piece.rows, linesBefore);
         linesBefore += piece.lines;
         records += piece.records;
+        loneCr = loneCr || piece.loneCr;
         if (computeFailure) return;  // the reading may still fail further on
         useFit(piece.targets, piece.outputs);
         computeFailure = piece.failure;
     };
+    const bool namesInText = namesPending;
     for (FitPiece first; namesPending && next(first);) {
         make(first, namesPending);
         use(first);
@@ -319,6 +325,7 @@ std::size_t FitOnText(const ModelTree& model, std::string_view text, bool names,
         make(piece, noNames);
     }, use);
     if (computeFailure) std::rethrow_exception(computeFailure);
+    if (eachLine) *eachLine = !namesInText && !loneCr;
     return records;
 }
 

@@ -96,10 +96,14 @@ private:
 // order, on the calling thread. Pieces of the text are read and computed on
 // two threads. Returns the records read; raises what the reading or the
 // computation would, the reading's errors first, once use has had the
-// outputs before the failing record.
+// outputs before the failing record. eachLine, when given, tells whether the
+// records were the text's lines split at line feeds alone, less the blank
+// ones: no line of the text went to the names, and none ended at a carriage
+// return without a line feed.
 using FitUse = std::function<void(std::span<const double> targets, std::span<const double> outputs)>;
 std::size_t FitOnText(const ModelTree& model, std::string_view text, bool names, std::string_view namesLine,
-                      std::string_view separator, std::string_view decimal, const FitUse& use);
+                      std::string_view separator, std::string_view decimal, const FitUse& use,
+                      bool* eachLine = nullptr);
 
 // R-square of the model on the records of a data text read as a data set
 // reads its file (DataText.h), with namesLine first when the text has field
