@@ -20,7 +20,7 @@
 #include "host/Formula.h"
 #include "host/ReferenceHost.h"
 #include "host/ModelEvaluator.h"
-#include "host/PairedWork.h"
+#include "common/PairedWork.h"
 #include "upgrade/v2LocaleSettings.h"
 
 namespace orv::cli {
@@ -85,7 +85,7 @@ std::size_t CountRecords(std::string_view values) {
     };
     std::size_t at = 0, records = 0;
     bool first = true;
-    refhost::PairedWork<Piece>(
+    PairedWork<Piece>(
         [&](Piece& piece) {
             if (at == values.size() && !first) return false;
             const std::size_t lineFeed = values.size() - at > kPiece ? values.find('\n', at + kPiece) : values.npos;

@@ -10,7 +10,7 @@
 
 #include "common/ComError.h"
 #include "common/Conversions.h"
-#include "host/PairedWork.h"
+#include "common/PairedWork.h"
 #include "platform/Platform.h"
 
 namespace orv::refhost {

@@ -12,7 +12,7 @@
 #include "common/ComError.h"
 #include "common/Conversions.h"
 #include "host/DataText.h"
-#include "host/PairedWork.h"
+#include "common/PairedWork.h"
 #include "platform/FilePath.h"
 #include "platform/Platform.h"
 #include "upgrade/v2LocaleSettings.h"

@@ -6,13 +6,16 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "common/ComError.h"
 #include "common/Conversions.h"
+#include "common/PairedWork.h"
 #include "common/TextLines.h"
 #include "legacy_file/RunFileIO.h"
 #include "legacy_file/clsFileParser.h"
@@ -231,19 +234,13 @@ void StoreVersion1Value(Version1Table& table, std::size_t column, std::size_t ro
     table.Store(row, column, value);
 }
 
-// Lines 14 on, up to 14 entries before the end of the table's room (entries
-// past the file's last line are empty and store nothing).
-void WalkDataSection(const Version1Lines& lines, const clsRun& run, Version1Tables& tables,
-                     std::string_view decimalMark) {
-    if (lines.room <= kFirstDataLine + kUnwalkedTail) return;
-    const std::size_t last = std::min(lines.room - 1 - kUnwalkedTail, lines.size);
+// The walk of the data section from p, its line i, on: up to line last,
+// or up to the line at stopAt.
+void WalkLines(const Version1Lines& lines, const clsRun& run, Version1Tables& tables, std::string_view decimalMark,
+               const char* p, std::size_t i, std::size_t last, const char* stopAt) {
     // With a mark of "." or ",", reading a plain value with its own mark as
     // the separator gives what the replacement of its mark would.
     const bool plainMark = decimalMark == "." || decimalMark == ",";
-    // A file of fewer lines whose last one has no line end leaves the first
-    // data line past the text, as the old reader's table did.
-    if (lines.dataOffset > lines.text.size()) throw ComError::SubscriptOutOfRange();
-    const char* p = lines.text.data() + lines.dataOffset;
     const char* const end = lines.text.data() + lines.text.size();
     const auto lineEnd = [end](const char* from) {
         const void* cr = std::memchr(from, '\r', static_cast<std::size_t>(end - from));
@@ -256,7 +253,7 @@ void WalkDataSection(const Version1Lines& lines, const clsRun& run, Version1Tabl
     std::size_t column = 0;
     Long limit = 0;
     Long row = 0;
-    for (std::size_t i = kFirstDataLine; i <= last; ++i) {
+    for (; i <= last && p != stopAt; ++i) {
         if (p != end && *p == '<') {
             const char* const cr = lineEnd(p);
             const std::string_view tag(p, static_cast<std::size_t>(cr - p));
@@ -292,6 +289,80 @@ void WalkDataSection(const Version1Lines& lines, const clsRun& run, Version1Tabl
         }
         p = nextLine(cr);
     }
+}
+
+
+// A line near the middle of the data section where a second thread can take
+// over the walk: a column's tag line, which the walk reaches at the top of
+// its loop (the line before it is no tag) and which starts afresh, in a
+// section whose column tags are all different, so that the two parts fill
+// different cells. nullptr when there is none.
+const char* SplitLine(std::string_view text, std::size_t from) {
+    constexpr std::size_t kMostTags = 64;
+    std::vector<std::size_t> tags;  // lines that start with "<"
+    for (std::size_t q = text.find('<', from); q != std::string_view::npos; q = text.find('<', q + 1)) {
+        const bool lineStart =
+            q == from || text[q - 1] == '\r' || (text[q - 1] == '\n' && q >= 2 && text[q - 2] == '\r');
+        if (!lineStart) continue;
+        if (tags.size() == kMostTags) return nullptr;
+        tags.push_back(q);
+    }
+    std::vector<const ColumnTag*> columns;
+    for (std::size_t t = 0; t < tags.size(); ++t) {
+        const std::size_t cr = std::min(text.find('\r', tags[t]), text.size());
+        const std::size_t nextLine = text.compare(cr, 2, "\r\n") == 0 ? cr + 2 : cr + 1;
+        if (t + 1 < tags.size() && tags[t + 1] == nextLine) return nullptr;  // read as a value line
+        if (const ColumnTag* found = FindColumn(text.substr(tags[t], cr - tags[t]))) {
+            if (std::find(columns.begin(), columns.end(), found) != columns.end()) return nullptr;
+            columns.push_back(found);
+        }
+    }
+    const std::size_t middle = from + (text.size() - from) / 2;
+    const auto distance = [middle](std::size_t q) { return q > middle ? q - middle : middle - q; };
+    std::size_t best = 0;
+    for (const std::size_t q : tags)
+        if (q > from && (best == 0 || distance(q) < distance(best))) best = q;
+    return best == 0 ? nullptr : text.data() + best;
+}
+
+// Lines 14 on, up to 14 entries before the end of the table's room (entries
+// past the file's last line are empty and store nothing). A large section is
+// walked in two parts on two threads, split at a tag line; the second part
+// starts from the line count of the first.
+void WalkDataSection(const Version1Lines& lines, const clsRun& run, Version1Tables& tables,
+                     std::string_view decimalMark) {
+    if (lines.room <= kFirstDataLine + kUnwalkedTail) return;
+    const std::size_t last = std::min(lines.room - 1 - kUnwalkedTail, lines.size);
+    // A file of fewer lines whose last one has no line end leaves the first
+    // data line past the text, as the old reader's table did.
+    if (lines.dataOffset > lines.text.size()) throw ComError::SubscriptOutOfRange();
+    const std::string_view text = lines.text;
+    const char* const first = text.data() + lines.dataOffset;
+    constexpr std::size_t kSplitFrom = 1 << 20;
+    const char* const split = std::thread::hardware_concurrency() > 1 && text.size() - lines.dataOffset >= kSplitFrom
+                                  ? SplitLine(text, lines.dataOffset)
+                                  : nullptr;
+    if (split == nullptr) {
+        WalkLines(lines, run, tables, decimalMark, first, kFirstDataLine, last, nullptr);
+        return;
+    }
+    std::exception_ptr secondFailure;
+    std::thread second([&] {
+        try {
+            const auto before = static_cast<std::size_t>(std::count(first, split, '\r'));
+            WalkLines(lines, run, tables, decimalMark, split, kFirstDataLine + before, last, nullptr);
+        } catch (...) {
+            secondFailure = std::current_exception();
+        }
+    });
+    try {
+        WalkLines(lines, run, tables, decimalMark, first, kFirstDataLine, last, split);
+    } catch (...) {
+        second.join();
+        throw;
+    }
+    second.join();
+    if (secondFailure) std::rethrow_exception(secondFailure);
 }
 
 // Removes the temporary data files on every way out of the upgrade.
@@ -358,19 +429,15 @@ void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Lon
     // A number's text has no space at either end unless the mark has one;
     // only then can a line need trimming.
     const bool trim = decimalSeparator.find(' ') != std::string_view::npos;
-    // Written straight into a buffer of fixed size, flushed when a line might
-    // not fit in what is left: a cell takes at most its text and the mark,
-    // or a value's text.
-    constexpr std::size_t kFlushAt = 1 << 20;
+    // Rows are written straight into a piece's buffer, which grows when a
+    // line might not fit in what is left: a cell takes at most its text and
+    // the mark, or a value's text. Pieces are written on two threads
+    // (PairedWork) and go to the file in order.
     const std::size_t cellRoom =
         std::max<std::size_t>(64, Version1Table::kLongestText + 1) + decimalSeparator.size() + 1;
     const std::size_t lineRoom = (static_cast<std::size_t>(std::max<Long>(terminals, 0)) + 1) * cellRoom + 2;
-    std::unique_ptr<char[]> buffer(new char[kFlushAt + lineRoom]);
-    char* const begin = buffer.get();
-    char* p = begin;
-    String value;
     const bool oneCharMark = decimalSeparator.size() == 1;
-    const auto put = [&](std::size_t row, std::size_t column) {
+    const auto put = [&](char*& p, String& value, std::size_t row, std::size_t column) {
         const Version1Cell cell = table.At(row, column);
         Double number = cell.value;
         if (cell.length > 0) {
@@ -389,27 +456,49 @@ void WriteVersion1Data(runfile::FileWriter& out, const Version1Table& table, Lon
         AppendDoubleText(value, number, decimalSeparator);
         p = std::copy(value.begin(), value.end(), p);
     };
-    for (Long r = 0; r < rows; ++r) {
-        const auto row = static_cast<std::size_t>(r);
-        char* const start = p;
-        for (Long c = 0; c < terminals; ++c) {
-            put(row, static_cast<std::size_t>(c));
-            *p++ = ' ';
+    struct Piece {
+        Long first = 0, last = 0;  // its rows
+        std::unique_ptr<char[]> text;
+        std::size_t room = 0, size = 0;
+    };
+    const auto writeRows = [&](Piece& piece) {
+        String value;
+        piece.size = 0;
+        for (Long r = piece.first; r < piece.last; ++r) {
+            if (piece.room - piece.size < lineRoom) {
+                const std::size_t room = std::max(2 * piece.room, piece.size + lineRoom);
+                auto text = std::make_unique_for_overwrite<char[]>(room);
+                std::copy_n(piece.text.get(), piece.size, text.get());
+                piece.text = std::move(text);
+                piece.room = room;
+            }
+            const auto row = static_cast<std::size_t>(r);
+            char* const start = piece.text.get() + piece.size;
+            char* p = start;
+            for (Long c = 0; c < terminals; ++c) {
+                put(p, value, row, static_cast<std::size_t>(c));
+                *p++ = ' ';
+            }
+            put(p, value, row, kDependentColumn);
+            if (trim) {
+                const String line(start, p);
+                const std::string_view kept = TrimSpaces(line);
+                p = std::copy(kept.begin(), kept.end(), start);
+            }
+            *p++ = '\r';
+            *p++ = '\n';
+            piece.size = static_cast<std::size_t>(p - piece.text.get());
         }
-        put(row, kDependentColumn);
-        if (trim) {
-            const String line(start, p);
-            const std::string_view kept = TrimSpaces(line);
-            p = std::copy(kept.begin(), kept.end(), start);
-        }
-        *p++ = '\r';
-        *p++ = '\n';
-        if (static_cast<std::size_t>(p - begin) >= kFlushAt) {
-            out.Write(std::string_view(begin, static_cast<std::size_t>(p - begin)));
-            p = begin;
-        }
-    }
-    out.Write(std::string_view(begin, static_cast<std::size_t>(p - begin)));
+    };
+    constexpr Long kPieceRows = 1 << 14;
+    Long next = 0;
+    PairedWork<Piece>(
+        [&](Piece& piece) {
+            piece.first = next;
+            piece.last = next = std::min(next + kPieceRows, rows);
+            return piece.first < piece.last;
+        },
+        writeRows, [&](Piece& piece) { out.Write(std::string_view(piece.text.get(), piece.size)); });
 }
 
 }  // namespace upgrade

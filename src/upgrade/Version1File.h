@@ -28,9 +28,9 @@ struct Version1Cell {
     std::size_t length = 0;
 };
 
-// The values of one set, row by row. Only the columns that its data file
-// will hold take memory: the first `terminals` and the dependent variable
-// (all of them when keepAll).
+// The values of one set, column by column, as the file lists them. Only the
+// columns that its data file will hold take memory: the first `terminals`
+// and the dependent variable (all of them when keepAll).
 class Version1Table {
 public:
     Version1Table() = default;
@@ -57,7 +57,7 @@ private:
     // nullptr for a column that is not kept.
     std::uint64_t* Cell(std::size_t row, std::size_t column) const {
         if (row >= rows_ || column >= kVersion1Columns) throw ComError::SubscriptOutOfRange();
-        return slot_[column] < 0 ? nullptr : &cells_[row * width_ + static_cast<std::size_t>(slot_[column])];
+        return slot_[column] < 0 ? nullptr : &cells_[static_cast<std::size_t>(slot_[column]) * rows_ + row];
     }
     static std::uint64_t ValueBits(std::string_view fileText, std::size_t offset, std::size_t length,
                                    std::string_view decimalMark);

@@ -1,6 +1,6 @@
 // Work that comes in pieces, made on two threads and used in order on the
-// calling one: the data sets' parsing and writing, which are the bulk of a
-// conversion, use both cores of a small machine this way.
+// calling one: the data's parsing and writing, which are the bulk of a
+// conversion or an upgrade, use both cores of a small machine this way.
 //
 //   PairedWork<Piece>(
 //       [&](Piece& p) { return ReadNext(p); },    // calling thread, in order; false when done
@@ -24,7 +24,7 @@
 #include <mutex>
 #include <thread>
 
-namespace orv::refhost {
+namespace orv {
 
 template <class Piece, class Next, class Make, class Use>
 void PairedWork(Next&& next, Make&& make, Use&& use) {
@@ -123,4 +123,4 @@ void PairedWork(Next&& next, Make&& make, Use&& use) {
     }
 }
 
-}  // namespace orv::refhost
+}  // namespace orv
