@@ -20,14 +20,42 @@ std::size_t Position(std::string_view text, std::string_view what) {
     return at == std::string_view::npos ? 0 : at + 1;
 }
 
+// Where text holds a or b from `from` on, npos when nowhere: blocks that
+// hold neither are passed over in a loop that the compiler vectorises.
+std::size_t FindEither(std::string_view text, std::size_t from, char a, char b) {
+    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+    const auto ua = static_cast<unsigned char>(a), ub = static_cast<unsigned char>(b);
+    constexpr std::size_t kBlock = 64;
+    std::size_t i = from;
+    for (; i + kBlock <= text.size(); i += kBlock) {
+        unsigned char hit = 0;
+        for (std::size_t j = i; j < i + kBlock; ++j) hit |= static_cast<unsigned char>((t[j] == ua) | (t[j] == ub));
+        if (hit != 0) break;
+    }
+    for (; i < text.size(); ++i)
+        if (t[i] == ua || t[i] == ub) return i;
+    return std::string_view::npos;
+}
+
 // 1-based positions of the first occurrence of each tag (0 when absent),
 // found in one pass: every tag starts with "<", which a values text has none
-// of, so a large values block is searched once rather than once per tag.
+// of, so a large values block is searched once rather than once per tag. The
+// same pass looks for ",", which the decimals' normalising would look for
+// next: noComma is the length of the text's start known to hold none.
 template <std::size_t N>
-std::array<std::size_t, N> Positions(std::string_view text, const std::array<std::string_view, N>& tags) {
+std::array<std::size_t, N> Positions(std::string_view text, const std::array<std::string_view, N>& tags,
+                                     std::size_t& noComma) {
     std::array<std::size_t, N> at{};
     std::size_t missing = N;
-    for (std::size_t p = text.find('<'); p != std::string_view::npos && missing > 0; p = text.find('<', p + 1)) {
+    bool comma = false;
+    std::size_t p = FindEither(text, 0, '<', ',');
+    for (; p != std::string_view::npos && missing > 0;
+         p = comma ? text.find('<', p + 1) : FindEither(text, p + 1, '<', ',')) {
+        if (text[p] == ',') {
+            if (!comma) noComma = p;
+            comma = true;
+            continue;
+        }
         for (std::size_t t = 0; t < N; ++t) {
             if (at[t] == 0 && text.compare(p, tags[t].size(), tags[t]) == 0) {
                 at[t] = p + 1;
@@ -35,6 +63,7 @@ std::array<std::size_t, N> Positions(std::string_view text, const std::array<std
             }
         }
     }
+    if (!comma) noComma = p == std::string_view::npos ? text.size() : p;
     return at;
 }
 
@@ -147,13 +176,14 @@ bool clsFileParser::ReadValuesBlock(clsRun& run) {
     // tags are looked for in that region, and the blocks are placed in it.
     std::array<std::size_t, 4> at{};
     std::pair<std::size_t, std::size_t> trainAt, testAt;  // in FileText_
+    std::size_t scanned = 0, noComma = 0;                 // FileText_'s part searched, and its start with no ","
     if (front > 0 && FileText_.size() >= 16) {
         // The region's first characters up to the training values were
         // skipped, "<TRAIN>" the only tag among them.
         const std::size_t before = front - regionAt;
         at[0] = before - 8;
         const auto later = Positions<3>(std::string_view(FileText_).substr(0, FileText_.size() - 16),
-                                        {"</TRAIN>", "<TEST>", "</TEST>"});
+                                        {"</TRAIN>", "<TEST>", "</TEST>"}, noComma);
         for (std::size_t t = 0; t < 3; ++t) at[t + 1] = later[t] == 0 ? 0 : later[t] + before;
         trainAt = BlockSpan(at[0] + 9, at[1]);
         testAt = BlockSpan(at[2] + 8, at[3]);
@@ -173,12 +203,18 @@ bool clsFileParser::ReadValuesBlock(clsRun& run) {
         region.remove_prefix(start);
         if (region.size() < 16) throw ComError(5, "", "Invalid procedure call or argument");
         region.remove_suffix(16);
-        at = Positions<4>(region, {"<TRAIN>", "</TRAIN>", "<TEST>", "</TEST>"});
+        at = Positions<4>(region, {"<TRAIN>", "</TRAIN>", "<TEST>", "</TEST>"}, noComma);
         trainAt = BlockSpan(at[0] + 9, at[1]);
         testAt = BlockSpan(at[2] + 8, at[3]);
         trainAt.first += start;
         testAt.first += start;
+        scanned = start;
     }
+    // Whether a block lies in the searched part's start that holds no ",".
+    const auto commaFree = [&](std::pair<std::size_t, std::size_t> block) {
+        return block.first >= scanned && block.first + block.second <= scanned + noComma;
+    };
+    const bool trainCommaFree = commaFree(trainAt), testCommaFree = commaFree(testAt);
 
     // The file's text becomes the larger of the two value texts, moved to
     // the front of its own buffer (where a file of the usual layout has its
@@ -198,11 +234,11 @@ bool clsFileParser::ReadValuesBlock(clsRun& run) {
     String& trainText = trainTakesBuffer ? larger : smaller;
     String& testText = trainTakesBuffer ? smaller : larger;
     if (!train.empty()) {
-        NormaliseDecimals(trainText, "");
+        NormaliseDecimals(trainText, "", !trainCommaFree);
         run.TrainValues(std::move(trainText));
     }
     if (!test.empty()) {
-        NormaliseDecimals(testText, "");
+        NormaliseDecimals(testText, "", !testCommaFree);
         run.ValidationValues(std::move(testText));
     }
     return true;
@@ -210,8 +246,8 @@ bool clsFileParser::ReadValuesBlock(clsRun& run) {
 
 double clsFileParser::ReadNumber(const String& text) { return v2LocaleSettings::NumberFromText(text); }
 
-void clsFileParser::NormaliseDecimals(String& text, std::string_view fieldSeparator) {
-    v2LocaleSettings::NormaliseDecimals(text, fieldSeparator);
+void clsFileParser::NormaliseDecimals(String& text, std::string_view fieldSeparator, bool mayHoldComma) {
+    v2LocaleSettings::NormaliseDecimals(text, fieldSeparator, v2LocaleSettings::DecimalSeparator(), mayHoldComma);
 }
 
 }  // namespace orv

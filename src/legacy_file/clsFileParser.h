@@ -62,8 +62,9 @@ public:
 
     // Number reading of tag values: "." or "," becomes the user's mark.
     static double ReadNumber(const String& text);
-    // In-place conversion of a data text's decimal marks to the user's mark.
-    static void NormaliseDecimals(String& text, std::string_view fieldSeparator);
+    // In-place conversion of a data text's decimal marks to the user's mark;
+    // mayHoldComma false when the caller knows the text has no ",".
+    static void NormaliseDecimals(String& text, std::string_view fieldSeparator, bool mayHoldComma = true);
 
     // Imports a data file into set 0 (training) or 1 (validation); false when
     // the first record is refused.

@@ -56,12 +56,13 @@ void NormaliseDecimals(std::string& text, std::string_view fieldSeparator) {
     NormaliseDecimals(text, fieldSeparator, DecimalSeparator());
 }
 
-void NormaliseDecimals(std::string& text, std::string_view fieldSeparator, std::string_view localeSeparator) {
+void NormaliseDecimals(std::string& text, std::string_view fieldSeparator, std::string_view localeSeparator,
+                       bool mayHoldComma) {
     if (localeSeparator != "." && text.find('.') != std::string::npos) {
         ReplaceAllInPlace(text, '.', localeSeparator);
         return;
     }
-    if (localeSeparator != "," && fieldSeparator != "," && text.find(',') != std::string::npos)
+    if (mayHoldComma && localeSeparator != "," && fieldSeparator != "," && text.find(',') != std::string::npos)
         ReplaceAllInPlace(text, ',', localeSeparator);
 }
 

@@ -38,8 +38,10 @@ double NumberFromText(std::string_view text);
 // decided once over the whole text; a "," that is the field separator stays.
 void NormaliseDecimals(std::string& text, std::string_view fieldSeparator);
 
-// The same rules with an explicit separator, for callers that already hold it.
+// The same rules with an explicit separator, for callers that already hold it
+// (and know, when mayHoldComma is false, that the text has no ",").
 double NumberFromText(std::string_view text, std::string_view localeSeparator);
-void NormaliseDecimals(std::string& text, std::string_view fieldSeparator, std::string_view localeSeparator);
+void NormaliseDecimals(std::string& text, std::string_view fieldSeparator, std::string_view localeSeparator,
+                       bool mayHoldComma = true);
 
 }  // namespace orv::v2LocaleSettings
