@@ -17,10 +17,10 @@
 #include "cli/LoadAsConvert.h"
 #include "cli/RunSummary.h"
 #include "common/Conversions.h"
+#include "common/PairedWork.h"
 #include "host/Formula.h"
 #include "host/ReferenceHost.h"
 #include "host/ModelEvaluator.h"
-#include "common/PairedWork.h"
 #include "upgrade/v2LocaleSettings.h"
 
 namespace orv::cli {

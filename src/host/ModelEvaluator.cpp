@@ -7,8 +7,8 @@
 
 #include "adapter/V2Adapter.h"
 #include "common/ComError.h"
-#include "host/DataText.h"
 #include "common/PairedWork.h"
+#include "host/DataText.h"
 #include "host/ReferenceHost.h"
 
 namespace orv::refhost {

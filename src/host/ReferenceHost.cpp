@@ -11,8 +11,8 @@
 
 #include "common/ComError.h"
 #include "common/Conversions.h"
-#include "host/DataText.h"
 #include "common/PairedWork.h"
+#include "host/DataText.h"
 #include "platform/FilePath.h"
 #include "platform/Platform.h"
 #include "upgrade/v2LocaleSettings.h"

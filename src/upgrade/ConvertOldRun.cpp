@@ -291,7 +291,6 @@ void WalkLines(const Version1Lines& lines, const clsRun& run, Version1Tables& ta
     }
 }
 
-
 // A line near the middle of the data section where a second thread can take
 // over the walk: a column's tag line, which the walk reaches at the top of
 // its loop (the line before it is no tag) and which starts afresh, in a
