@@ -94,5 +94,25 @@ TEST(LoadFile, BothValuesTextsArriveWhateverTheirSizes) {
     }
 }
 
+// The blocks of a file of any layout come out as its whole text places them.
+TEST(LoadFile, ValuesBlocksOfAnyLayout) {
+    TempDir dir;
+    test::ScopedLocale locale(test::kPointLocale);
+    const std::string head = Crlf("<ORV>\n<VERSION>2.0</VERSION>\n<NAME>demo</NAME>\n<RUN>\n<ATTR>\n</RUN>\n<VALUES>\n");
+    for (const auto& row : test::DataRows("legacy_file/data/values-layouts.txt")) {
+        clsRun run;
+        run.TrainValues("kept");
+        run.ValidationValues("kept");
+        std::string outcome;
+        try {
+            clsFileParser().LoadFile(dir.Write("f.kvr", head + row[0]).string(), run);
+            outcome = run.TrainValues() + "|" + run.ValidationValues();
+        } catch (const ComError& e) {
+            outcome = "!" + std::to_string(e.Number());
+        }
+        EXPECT_EQ(outcome, row.fields.size() > 2 ? row[1] + "|" + row[2] : row[1]) << row.where;
+    }
+}
+
 }  // namespace
 }  // namespace orv

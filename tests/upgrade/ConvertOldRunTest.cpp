@@ -60,6 +60,37 @@ TEST(ConvertOldRun, DataSectionWalk) {
     EXPECT_EQ(text.find("29987"), std::string::npos);
 }
 
+// A section of a megabyte or more is walked in two parts on two threads, the
+// second from a tag line near its middle: it must count the lines before it
+// as the walk does, whatever ends them. The first column, not kept, has lines
+// ended by CR alone, empty lines and an LF that joins two; the dependent
+// column's values are their own line numbers, so the last one kept shows
+// where the walk ended (line 159986, the room being 160001 entries). A tag
+// line right after another is a value line and no place to start a part.
+TEST(ConvertOldRun, DataSectionWalkedInTwoParts) {
+    test::ScopedLocale locale(test::kPointLocale);
+    test::TempDir dir;
+    for (const std::string before : {"", "<TerminalB>\r\n"}) {
+        std::string text = Version1Text(80000, 0, 0, {"<TerminalA>"});
+        std::size_t line = 15;
+        for (int i = 1; line < 80000; ++i) {
+            const std::string_view end = i % 997 == 0 ? "\r" : i % 1009 == 0 ? "\r\r\n" : i % 1013 == 0 ? "\n" : "\r\n";
+            text += "12.5";
+            text += end;
+            line += static_cast<std::size_t>(std::count(end.begin(), end.end(), '\r'));
+        }
+        text += before + "<VarDep>\r\n";
+        for (++line; line < 159995; ++line) text += std::to_string(line) + "\r\n";
+        const std::string values = Load(dir.Write("split.kvr", text).string()).TrainValues();
+        if (before.empty()) {
+            EXPECT_NE(values.find("\r\n159986\r\n0\r\n"), std::string::npos);
+            EXPECT_EQ(values.find("159987"), std::string::npos);
+        } else {
+            EXPECT_EQ(values.find_first_not_of("0\r\n"), std::string::npos);  // the numbers went to TerminalB
+        }
+    }
+}
+
 // Training counts beyond what a file could fill, twelve terminals and values
 // too large are rows of the hostile corpus; here what it does not reach.
 TEST(ConvertOldRun, RefusedFiles) {
