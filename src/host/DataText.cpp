@@ -64,12 +64,6 @@ inline const char* EndOfValue(const char* p, const char* end, char separator, bo
     return lineEnds ? p : p + 1;
 }
 
-// The common record, numbers of an optional "-", digits and at most one
-// decimal mark, short enough to be read exactly, split by a separator of
-// one character: read in one pass from p up to its line break, to the
-// values the general reading gives (one correctly rounded division). The
-// end of the record, or nullptr with nothing appended for a line of any
-// other shape; the general reading then decides.
 // The value of the first n (1 to 8) of eight digit values held one a byte,
 // the first in the lowest: moved to the top with zeros before them, then
 // combined two, four and eight at a time.
@@ -111,6 +105,12 @@ inline const char* DigitRun(const char* p, const char* const end, std::uint64_t&
     return p;
 }
 
+// The common record, numbers of an optional "-", digits and at most one
+// decimal mark, short enough to be read exactly, split by a separator of
+// one character: read in one pass from p up to its line break, to the
+// values the general reading gives (one correctly rounded division). The
+// end of the record, or nullptr with nothing appended for a line of any
+// other shape; the general reading then decides.
 const char* QuickRecord(const char* p, const char* const end, char separator, char mark, std::vector<double>& values) {
     const std::size_t start = values.size();
     for (;;) {
