@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include <sys/stat.h>
@@ -114,11 +115,17 @@ std::size_t ReadWholeFile(const FilePath& path, std::string& bytes,
     std::size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
     const std::size_t skipped = std::min(n, skip(std::string_view(chunk, n)));
     struct stat info {};
+    std::jthread populating;
     if (::fstat(fileno(f.get()), &info) == 0 && static_cast<std::uint64_t>(info.st_size) > skipped &&
         static_cast<std::uint64_t>(info.st_size) - skipped > bytes.capacity()) {
         std::string().swap(bytes);
         bytes.reserve(static_cast<std::size_t>(info.st_size) - skipped);
         platform::PreferLargePages(bytes.data(), bytes.capacity());
+        // A large file's fresh pages are faulted in on the other core while
+        // this one reads into them.
+        constexpr std::size_t kPopulateFrom = 1 << 23;
+        if (bytes.capacity() >= kPopulateFrom && std::thread::hardware_concurrency() > 1)
+            populating = std::jthread([data = bytes.data(), size = bytes.capacity()] { platform::PopulatePages(data, size); });
     }
     bytes.append(chunk + skipped, n - skipped);
     while (n == sizeof chunk) {

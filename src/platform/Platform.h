@@ -67,6 +67,12 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // costs a few page faults rather than thousands. A hint; never throws.
 void PreferLargePages(void* data, std::size_t size) noexcept;
 
+// Has the system back the given memory, not yet touched, with pages now
+// rather than at each first touch, keeping what is already there: a thread
+// otherwise idle takes the page faults of a buffer that another fills. A
+// hint; never throws.
+void PopulatePages(void* data, std::size_t size) noexcept;
+
 // Gives the whole pages within the given memory back to the system, which
 // lowers the peak of a large buffer read from front to back: their bytes
 // are lost (read as zeros after). A hint; never throws.

@@ -151,6 +151,16 @@ void PreferLargePages(void* data, std::size_t size) noexcept {
 #endif
 }
 
+void PopulatePages(void* data, std::size_t size) noexcept {
+#ifdef MADV_POPULATE_WRITE
+    const auto [first, last] = WholePages(data, size, static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)));
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+    (void)data;
+    (void)size;
+#endif
+}
+
 void ReleasePages(void* data, std::size_t size) noexcept {
     const auto [first, last] = WholePages(data, size, static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)));
     if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);

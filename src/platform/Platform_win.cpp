@@ -118,6 +118,8 @@ FileLock::~FileLock() {
 // memory allocated for them from the start.
 void PreferLargePages(void*, std::size_t) noexcept {}
 
+void PopulatePages(void*, std::size_t) noexcept {}
+
 void ReleasePages(void* data, std::size_t size) noexcept {
     SYSTEM_INFO system;
     ::GetSystemInfo(&system);
