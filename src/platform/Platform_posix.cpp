@@ -140,11 +140,20 @@ bool InSystemProgramTree(const std::filesystem::path& folder) {
     return name == "usr" || name == "bin" || name == "sbin" || name.rfind("lib", 0) == 0;
 }
 
+namespace {
+// The advice for the whole pages of the given size within the memory.
+void Advise(void* data, std::size_t size, std::uintptr_t page, int advice) noexcept {
+    const auto [first, last] = WholePages(data, size, page);
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, advice);
+}
+
+std::uintptr_t SmallPage() noexcept { return static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)); }
+}  // namespace
+
 void PreferLargePages(void* data, std::size_t size) noexcept {
 #ifdef MADV_HUGEPAGE
     // Only whole large pages inside the buffer; smaller buffers gain nothing.
-    const auto [first, last] = WholePages(data, size, std::uintptr_t{1} << 21);
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    Advise(data, size, std::uintptr_t{1} << 21, MADV_HUGEPAGE);
 #else
     (void)data;
     (void)size;
@@ -153,18 +162,14 @@ void PreferLargePages(void* data, std::size_t size) noexcept {
 
 void PopulatePages(void* data, std::size_t size) noexcept {
 #ifdef MADV_POPULATE_WRITE
-    const auto [first, last] = WholePages(data, size, static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)));
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+    Advise(data, size, SmallPage(), MADV_POPULATE_WRITE);
 #else
     (void)data;
     (void)size;
 #endif
 }
 
-void ReleasePages(void* data, std::size_t size) noexcept {
-    const auto [first, last] = WholePages(data, size, static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)));
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-}
+void ReleasePages(void* data, std::size_t size) noexcept { Advise(data, size, SmallPage(), MADV_DONTNEED); }
 
 std::filesystem::path ModuleWorkFolder() {
     auto folder = ModuleFolder();
